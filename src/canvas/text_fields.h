@@ -1,0 +1,24 @@
+// Number and field parsing shared by the layout file and the brush presets.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Nearest integer, exact halves to the even neighbour, on an 80-bit value
+// (2.5 gives 2, 3.5 gives 4).
+std::int64_t Round(long double x);
+
+// Splits a line the way a string list reads comma text: commas end fields,
+// blanks and control characters also end a field and are skipped between
+// fields, and a field starting with '"' runs to the closing quote ("" inside
+// stands for one quote). "1,,2" gives "1", "", "2"; a trailing comma adds "".
+std::vector<std::string> SplitCommaText(const std::string& text);
+
+// The field at index, or "リストのインデックスが範囲を超えています (index)".
+const std::string& FieldAt(const std::vector<std::string>& fields, int index);
+
+// A signed 32-bit integer: leading blanks, an optional sign, decimal digits or
+// hexadecimal after "$", "x" or "0x". Anything else (also an empty text)
+// raises "'text' は整数ではありません".
+int StrToInt(const std::string& text);
