@@ -1,0 +1,234 @@
+#include "canvas/surface.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "canvas/pixel_format.h"
+
+// ---- Colours and rectangles ----
+
+TColor ColorToRGB(TColor c) {
+  if (c >= 0) return c & 0xFFFFFF;
+  // The default system colours, 0x00BBGGRR; an index that names none is black.
+  static constexpr TColor kSystemColors[] = {
+      0xC8C8C8, 0x000000, 0xD1B499, 0xDBCDBF, 0xF0F0F0, 0xFFFFFF, 0x646464, 0x000000,
+      0x000000, 0x000000, 0xB4B4B4, 0xFCF7F4, 0xABABAB, 0xD77800, 0xFFFFFF, 0xF0F0F0,
+      0xA0A0A0, 0x6D6D6D, 0x000000, 0x000000, 0xFFFFFF, 0x696969, 0xE3E3E3, 0x000000,
+      0xE1FFFF, 0x000000, 0xCC6600, 0xEAD1B9, 0xF2E4D7, 0xFF9933, 0xF0F0F0};
+  const unsigned index = static_cast<unsigned>(c) & 0xFFu;
+  return index < std::size(kSystemColors) ? kSystemColors[index] : clBlack;
+}
+
+void InflateRect(TRect& r, int dx, int dy) {
+  r.Left -= dx;
+  r.Right += dx;
+  r.Top -= dy;
+  r.Bottom += dy;
+}
+
+// ---- Text ----
+
+namespace {
+TTextRenderer* gTextRenderer = nullptr;
+// Canvases that hold a clip region until the current event has been handled.
+std::vector<TCanvas*> gCanvasesWithContext;
+}  // namespace
+
+void SetTextRenderer(TTextRenderer* renderer) {
+  gTextRenderer = renderer;
+}
+
+// ---- Regions ----
+
+bool TRegion::Contains(int x, int y) const {
+  for (const Span& s : Row(y))
+    if (x >= s.x0 && x < s.x1) return true;
+  return false;
+}
+
+const std::vector<TRegion::Span>& TRegion::Row(int y) const {
+  static const std::vector<Span> kNone;
+  const int i = y - top_;
+  if (i < 0 || i >= RowCount()) return kNone;
+  return rows_[static_cast<std::size_t>(i)];
+}
+
+TRect TRegion::Bounds() const {
+  TRect b{};
+  bool any = false;
+  for (int i = 0; i < RowCount(); ++i) {
+    for (const Span& s : rows_[static_cast<std::size_t>(i)]) {
+      if (!any) {
+        b = Rect(s.x0, top_ + i, s.x1, top_ + i + 1);
+        any = true;
+      } else {
+        b.Left = std::min(b.Left, s.x0);
+        b.Right = std::max(b.Right, s.x1);
+        b.Bottom = top_ + i + 1;
+      }
+    }
+  }
+  return b;
+}
+
+// ---- Canvas ----
+
+TCanvas::TCanvas(TBitmap& owner) : owner_(owner) {}
+
+TCanvas::~TCanvas() {
+  std::erase(gCanvasesWithContext, this);
+}
+
+TColor TCanvas::Pixel(int x, int y) const {
+  if (x < 0 || y < 0 || x >= owner_.width_ || y >= owner_.height_) return static_cast<TColor>(0xFFFFFFFF);
+  return WordToColor(owner_.ScanLine(y)[x]);
+}
+
+void TCanvas::SetPixel(int x, int y, TColor c) {
+  if (x < 0 || y < 0 || x >= owner_.width_ || y >= owner_.height_) return;
+  if (clip_ && !clip_->Contains(x, y)) return;
+  owner_.ScanLine(y)[x] = owner_.StoredPixel(c);
+  owner_.MarkDirty(Rect(x, y, x + 1, y + 1));
+}
+
+void TCanvas::MoveTo(int x, int y) {
+  penX_ = x;
+  penY_ = y;
+}
+
+TRect TCanvas::ClipRect() const {
+  if (clip_) return clip_->Bounds();
+  return Rect(0, 0, owner_.width_, owner_.height_);
+}
+
+void TCanvas::TextOut(int x, int y, const std::string& text) {
+  if (text.empty()) return;
+  int width = 0;
+  if (gTextRenderer) width = gTextRenderer->DrawText(*this, x, y, text);
+  penX_ = x + width;
+  penY_ = y;
+}
+
+int TCanvas::TextWidth(const std::string& text) const {
+  return gTextRenderer ? gTextRenderer->TextWidth(font_, text) : 0;
+}
+
+void TCanvas::SelectClipRegion(const TRegion* region) {
+  if (!region) {
+    clip_.reset();
+    return;
+  }
+  clip_ = std::make_unique<TRegion>(*region);
+  if (std::find(gCanvasesWithContext.begin(), gCanvasesWithContext.end(), this) == gCanvasesWithContext.end())
+    gCanvasesWithContext.push_back(this);
+}
+
+void TCanvas::ReleaseContext() {
+  clip_.reset();
+  recording_ = false;
+  path_.clear();
+  std::erase(gCanvasesWithContext, this);
+}
+
+void BeginPath(HDC dc) {
+  dc->BeginPathRecording();
+}
+void EndPath(HDC dc) {
+  dc->EndPathRecording();
+}
+std::unique_ptr<TRegion> PathToRegion(HDC dc) {
+  return dc->RecordedPathToRegion();
+}
+void SelectClipRgn(HDC dc, const TRegion* region) {
+  dc->SelectClipRegion(region);
+}
+
+void ReleaseCanvasContexts() {
+  const std::vector<TCanvas*> canvases = gCanvasesWithContext;
+  for (TCanvas* c : canvases) c->ReleaseContext();
+}
+
+// ---- Bitmap ----
+
+TBitmap::TBitmap() = default;
+TBitmap::~TBitmap() = default;
+
+TCanvas* TBitmap::Canvas() {
+  if (!canvas_) canvas_ = std::make_unique<TCanvas>(*this);
+  return canvas_.get();
+}
+
+std::uint32_t TBitmap::StoredPixel(TColor c) const {
+  const TColor rgb = ColorToRGB(c);
+  if (format_.depth == 32 && !format_.bitFields) return ColorToWord(rgb);
+  if (format_.depth == 24) return ColorToWord(rgb);
+  if (rgb != lastReduced_) {
+    lastStored_ = ReduceToFormat(format_, rgb);
+    lastReduced_ = rgb;
+  }
+  return lastStored_;
+}
+
+void TBitmap::SetWidth(int w) {
+  if (w != width_) Resize(std::max(w, 0), height_);
+}
+
+void TBitmap::SetHeight(int h) {
+  if (h != height_) Resize(width_, std::max(h, 0));
+}
+
+void TBitmap::Resize(int w, int h) {
+  // A never-used canvas fills with white; otherwise the canvas brush colour.
+  const std::uint32_t fill = StoredPixel(canvas_ ? canvas_->Brush->Color() : clWhite);
+  std::vector<std::uint32_t> pixels;
+  if (w > 0 && h > 0) {
+    pixels.assign(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), fill);
+    const int cw = std::min(w, width_), ch = std::min(h, height_);
+    if (cw > 0)
+      for (int y = 0; y < ch; ++y)
+        std::memcpy(pixels.data() + static_cast<std::size_t>(y) * w, ScanLine(y), static_cast<std::size_t>(cw) * 4);
+  }
+  width_ = w;
+  height_ = h;
+  pixels_ = std::move(pixels);
+  originalFile_.clear();
+  if (canvas_) canvas_->ReleaseContext();
+  MarkDirty(Rect(0, 0, w, h));
+}
+
+void TBitmap::Assign(int width, int height, TPixelFormat format, std::vector<std::uint32_t> pixels,
+                     std::vector<std::uint8_t> originalFile) {
+  width_ = width;
+  height_ = height;
+  format_ = std::move(format);
+  pixels_ = std::move(pixels);
+  lastReduced_ = -1;
+  if (canvas_) canvas_->ReleaseContext();
+  MarkDirty(Rect(0, 0, width, height));
+  originalFile_ = std::move(originalFile);  // after MarkDirty, which drops it
+}
+
+void TBitmap::MarkDirty(const TRect& r) {
+  if (!originalFile_.empty() && !r.IsEmpty()) originalFile_.clear();
+  if (!dirtyPending_) {
+    dirty_ = r;
+    dirtyPending_ = true;
+    if (changeHook_) changeHook_(changeContext_);
+    return;
+  }
+  dirty_.Left = std::min(dirty_.Left, r.Left);
+  dirty_.Top = std::min(dirty_.Top, r.Top);
+  dirty_.Right = std::max(dirty_.Right, r.Right);
+  dirty_.Bottom = std::max(dirty_.Bottom, r.Bottom);
+}
+
+TRect TBitmap::TakeDirtyRect() {
+  const TRect r = dirtyPending_ ? dirty_ : TRect{};
+  dirtyPending_ = false;
+  return r;
+}
+
+void TBitmap::SetChangeHook(void (*hook)(void*), void* context) {
+  changeHook_ = hook;
+  changeContext_ = context;
+}
