@@ -266,6 +266,7 @@ class TBitmap : public TObject {
   // Cache of the last colour reduced for an indexed or 16-bit depth.
   mutable TColor lastReduced_ = -1;
   mutable std::uint32_t lastStored_ = 0;
+  friend class TCanvas;
 };
 
 // Stored word 0xFFRRGGBB <-> TColor 0x00BBGGRR.
