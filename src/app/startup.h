@@ -1,0 +1,11 @@
+// Start-up and shutdown of the window set, split so that a test can build the
+// whole program without running the event loop (a QApplication must exist).
+#pragma once
+
+// Loads the tablet library, sets the title, creates the seven windows in order.
+void CreateWindowSet();
+// Shows the main window and runs the event loop until it closes.
+void RunApplication();
+// Destroys the windows, then releases the tablet library; the globals are
+// null again, so the set can be created anew in the same process.
+void DestroyWindowSet();
