@@ -29,4 +29,8 @@ const std::vector<std::string>& UnansweredDialogs();
 // Answers not taken yet, for a test's final check.
 int PendingAnswers();
 
+// Makes Application->ExeName() return this path (files kept beside the
+// program then go to its folder); empty restores the real one.
+void SetExecutablePath(const std::string& path);
+
 }  // namespace Testing
