@@ -1,5 +1,6 @@
 #include "canvas/text_fields.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "canvas/surface.h"
@@ -17,7 +18,9 @@ bool IsBlank(char c) {
 
 std::vector<std::string> SplitCommaText(const std::string& text) {
   std::vector<std::string> fields;
-  const std::size_t n = text.size();
+  // A NUL ends the text, as it ends a C string; inside it nothing would
+  // advance the scan.
+  const std::size_t n = std::min(text.size(), text.find('\0'));
   std::size_t p = 0;
   while (p < n && IsBlank(text[p])) ++p;
   while (p < n) {
@@ -104,4 +107,28 @@ int StrToInt(const std::string& text) {
   }
   if (value > 0x7FFFFFFFull) return fail();
   return static_cast<int>(value);
+}
+
+std::vector<std::string> SplitTextLines(const std::string& text) {
+  std::vector<std::string> lines;
+  const std::size_t n = text.size();
+  std::size_t start = 0;
+  for (std::size_t p = 0; p < n; ++p) {
+    if (text[p] != '\r' && text[p] != '\n') continue;
+    lines.emplace_back(text, start, p - start);
+    if (text[p] == '\r' && p + 1 < n && text[p + 1] == '\n') ++p;
+    start = p + 1;
+  }
+  if (start < n) lines.emplace_back(text, start, n - start);
+  return lines;
+}
+
+void ReadLayoutRows(const std::string& text, TLayoutRows& rows) {
+  const std::vector<std::string> lines = SplitTextLines(text);
+  for (int i = 0; i < static_cast<int>(rows.size()); ++i) {
+    const std::vector<std::string> fields = SplitCommaText(FieldAt(lines, i));
+    auto& row = rows[static_cast<std::size_t>(i)];
+    for (int j = 0; j < static_cast<int>(row.size()); ++j)
+      row[static_cast<std::size_t>(j)] = StrToInt(FieldAt(fields, j));
+  }
 }

@@ -1,0 +1,182 @@
+// The window layout file "Daubix.ini" beside the executable: seven lines of
+// Top,Left,Width,Height in window creation order.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "app/about_window.h"
+#include "app/canvas_window.h"
+#include "brush/brush_case_window.h"
+#include "brush/brush_window.h"
+#include "canvas/text_fields.h"
+#include "colour/colour_chart_window.h"
+#include "colour/hsv_picker_window.h"
+#include "colour/palette_window.h"
+
+namespace {
+
+// The file is read whole, but seven lines of four numbers are well under a
+// kilobyte: only this much is read, and text beyond it is ignored just as
+// lines after the seventh are.
+constexpr std::size_t kLayoutReadLimit = 64 * 1024;
+
+std::string LayoutFilePath() {
+  const std::string exe = Application->ExeName();
+  return exe.substr(0, exe.rfind('/') + 1) + "Daubix.ini";
+}
+
+bool FileExists(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0;
+}
+
+[[noreturn]] void ThrowCannotOpen(const std::string& path, int error) {
+  throw EDaubixError("ファイル \"" + path + "\". " + std::strerror(error) + " は開けません");
+}
+
+[[noreturn]] void ThrowCannotCreate(const std::string& path, int error) {
+  throw EDaubixError("ファイル \"" + path + "\". " + std::strerror(error) + " を作成できません");
+}
+
+// Closes the descriptor on every way out.
+struct FileHandle {
+  int fd;
+  ~FileHandle() {
+    if (fd >= 0) ::close(fd);
+  }
+};
+
+// Up to kLayoutReadLimit bytes of the file. Non-blocking, so that a FIFO left
+// under the name cannot stall start-up.
+std::string ReadFileHead(const std::string& path) {
+  FileHandle file{::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)};
+  if (file.fd < 0) ThrowCannotOpen(path, errno);
+  struct stat st;
+  if (::fstat(file.fd, &st) != 0) ThrowCannotOpen(path, errno);
+  if (S_ISDIR(st.st_mode)) ThrowCannotOpen(path, EISDIR);
+  std::string text(kLayoutReadLimit, '\0');
+  std::size_t got = 0;
+  while (got < text.size()) {
+    const ssize_t n = ::read(file.fd, text.data() + got, text.size() - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) ThrowCannotOpen(path, errno);
+    if (n == 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  text.resize(got);
+  return text;
+}
+
+void WriteAll(int fd, const std::string& text) {
+  std::size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) throw EDaubixError("ストリームへの書き込みエラー");
+    done += static_cast<std::size_t>(n);
+  }
+}
+
+// Writes a scratch file beside the target and renames it over the target, so
+// that a failed write (a full disk) leaves the previous layout intact.
+void ReplaceFile(const std::string& path, const std::string& text) {
+  // A link under the name stays a link: the file it points to is replaced.
+  std::error_code error;
+  const std::filesystem::path target = std::filesystem::canonical(path, error);
+  const std::string destination = error ? path : target.string();
+  const std::string scratch = destination + ".tmp";
+  FileHandle file{::open(scratch.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666)};
+  if (file.fd < 0) ThrowCannotCreate(path, errno);
+  try {
+    WriteAll(file.fd, text);
+    if (::fsync(file.fd) != 0) throw EDaubixError("ストリームへの書き込みエラー");
+    if (::rename(scratch.c_str(), destination.c_str()) != 0) ThrowCannotCreate(path, errno);
+  } catch (...) {
+    ::unlink(scratch.c_str());
+    throw;
+  }
+}
+
+std::string FormatBounds(const TForm* form) {
+  return std::to_string(form->Top()) + "," + std::to_string(form->Left()) + "," +
+         std::to_string(form->Width()) + "," + std::to_string(form->Height()) + "\r\n";
+}
+
+// Each bound is its own change, so a size change runs the window's resize.
+void ApplyRow(TForm* form, const std::array<int, 4>& row) {
+  form->SetTop(row[0]);
+  form->SetLeft(row[1]);
+  form->SetWidth(row[2]);
+  form->SetHeight(row[3]);
+}
+
+// Canvas centred on the primary screen; brush window left of it with the
+// brush case below; picker right of it with the palette below.
+void ArrangeByDefault() {
+  Form1->SetTop(Screen->Height() / 2 - Form1->Height() / 2);
+  Form1->SetLeft(Screen->Width() / 2 - Form1->Width() / 2);
+  Form2->SetTop(Form1->Top());
+  Form2->SetLeft(Form1->Left() - Form2->Width());
+  Form3->SetTop(Form1->Top());
+  Form3->SetLeft(Form1->Left() + Form1->Width());
+  Form6->SetTop(Form2->Top() + Form2->Height());
+  Form6->SetLeft(Form2->Left());
+  Form7->SetTop(Form3->Top());
+  Form7->SetLeft(Form3->Left());
+  Form4->SetTop(Form7->Top() + Form7->Height());
+  Form4->SetLeft(Form7->Left());
+}
+
+}  // namespace
+
+void TForm1::ReadLayoutFile() {
+  const std::string path = LayoutFilePath();
+  if (!FileExists(path)) return;
+  ReadLayoutRows(ReadFileHead(path), LayoutTable);
+}
+
+void TForm1::ApplyLayout() {
+  if (FileExists(LayoutFilePath())) {
+    ApplyRow(Form1, LayoutTable[0]);
+    ApplyRow(Form2, LayoutTable[1]);
+    ApplyRow(Form3, LayoutTable[2]);
+    ApplyRow(Form4, LayoutTable[3]);
+    // Row 4 (About) is never applied: that window centres itself when first shown.
+    ApplyRow(Form6, LayoutTable[5]);
+    // The picker's size is held by its own limits.
+    Form7->SetTop(LayoutTable[6][0]);
+    Form7->SetLeft(LayoutTable[6][1]);
+  } else {
+    ArrangeByDefault();
+  }
+  // The canvas fills the client area; any new area is white, not the
+  // current colour the brush otherwise holds.
+  Image1->SetWidth(ClientWidth());
+  Image1->SetHeight(ClientHeight());
+  TCanvas* canvas = Image1->Canvas();  // makes the bitmap if there is none yet
+  TBitmap* bitmap = Image1->Picture()->Bitmap();
+  canvas->Brush->SetColor(clWhite);
+  bitmap->SetWidth(ClientWidth());
+  bitmap->SetHeight(ClientHeight());
+  canvas->Brush->SetColor(CurrentColor);
+}
+
+void TForm1::WriteLayoutFile() {
+  const std::string path = LayoutFilePath();
+  std::string text;
+  const TForm* const forms[] = {Form1, Form2, Form3, Form4, Form5, Form6, Form7};
+  for (const TForm* form : forms) text += FormatBounds(form);
+  // A layout that cannot be written must not keep the program from quitting:
+  // the picture question is already answered, so only window places are lost.
+  // The message is shown here and the close goes on.
+  try {
+    ReplaceFile(path, text);
+  } catch (const EDaubixError& error) {
+    Application->ShowException(error.what());
+  }
+}

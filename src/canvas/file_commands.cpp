@@ -1,0 +1,61 @@
+// The File menu of the canvas window: New, Open, Save, Quit and the save
+// question. Errors are not caught here: a failed write or read ends the
+// command where it failed, so nothing after it (clearing Modified, clearing
+// the canvas, the open dialog) happens.
+#include "app/canvas_window.h"
+
+namespace {
+
+// Writes the canvas bitmap (never the overlay) as a bitmap file under exactly
+// the chosen name, whatever its extension.
+void SavePicture(TImage* image, const TSavePictureDialog* dialog) {
+  image->Picture()->Bitmap()->SaveToFile(dialog->FileName());
+}
+
+bool UserWantsToSave() {
+  return ConfirmationBox("ファイルに保存しますか？") == mrYes;
+}
+
+}  // namespace
+
+void TForm1::AskSaveQuestion() {
+  if (!Modified) return;
+  if (UserWantsToSave() && SavePictureDialog1->Execute()) SavePicture(Image1, SavePictureDialog1);
+  Modified = false;
+}
+
+void TForm1::N2Click(TObject* /*Sender*/) {
+  AskSaveQuestion();
+  // The canvas keeps its size and the stroke anchor stays where it was.
+  TCanvas* canvas = Image1->Canvas();
+  canvas->Brush->SetColor(clWhite);
+  canvas->FillRect(Rect(0, 0, ClientWidth(), ClientHeight()));
+  canvas->Brush->SetColor(CurrentColor);
+}
+
+void TForm1::N3Click(TObject* /*Sender*/) {
+  // Unlike New, declining or cancelling the save leaves Modified set, so a
+  // cancelled open changes nothing.
+  if (Modified && UserWantsToSave() && SavePictureDialog1->Execute()) {
+    SavePicture(Image1, SavePictureDialog1);
+    Modified = false;
+  }
+  if (!OpenPictureDialog1->Execute()) return;
+  Image1->Picture()->Bitmap()->LoadFromFile(OpenPictureDialog1->FileName());
+  // Four separate size changes, each running the canvas resize: the loaded
+  // picture is cut to the client area or padded with white, and the window
+  // ends at its former size.
+  SetWidth(Width() + 1);
+  SetHeight(Height() + 1);
+  SetWidth(Width() - 1);
+  SetHeight(Height() - 1);
+  Modified = false;
+}
+
+void TForm1::N4Click(TObject* /*Sender*/) {
+  if (SavePictureDialog1->Execute()) SavePicture(Image1, SavePictureDialog1);
+}
+
+void TForm1::N5Click(TObject* /*Sender*/) {
+  Close();
+}
