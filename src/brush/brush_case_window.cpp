@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/canvas_window.h"
 #include "brush/brush_window.h"
@@ -36,10 +37,89 @@ void TForm6::FormCreate(TObject*) {}
 // Closing only hides the window (the toolkit's default), so the presets stay.
 void TForm6::FormClose(TObject*, TCloseAction&) {}
 
-void TForm6::ListView1MouseDown(TObject*, TMouseButton, TShiftState, int, int) {}
+// A right press, and only without the left button held, stores the brush;
+// where it lands in the list does not matter.
+void TForm6::ListView1MouseDown(TObject*, TMouseButton, TShiftState Shift, int, int) {
+  if ((Shift & ssRight) && !(Shift & ssLeft)) AddPreset();
+}
 
-void TForm6::ListView1SelectItem(TObject*, TListItem*, bool) {}
+// Raised for the item losing the selection as well as the one gaining it, and
+// both are applied: deselecting re-applies the preset that was selected.
+void TForm6::ListView1SelectItem(TObject*, TListItem* Item, bool) {
+  if (Item) ApplyPreset(Item);
+}
 
-void TForm6::AddPreset() {}
+namespace {
+constexpr int kThumbSize = 50;
 
-void TForm6::ApplyPreset(TListItem*) {}
+// The thumbnail's disc diameter: sizes fall into three scales so that every
+// brush fits the 50 x 50 picture; 4 at least.
+int ThumbDiameter(int size) {
+  long double scaled;
+  if (size >= 250)
+    scaled = size / 10.0L;
+  else if (size >= 125)
+    scaled = size / 5.0L;
+  else
+    scaled = size / 3.0L;
+  const auto d = static_cast<int>(Round(scaled));
+  return d <= 4 ? 4 : d;
+}
+
+const char* ScaleLabel(int size) {
+  if (size >= 250) return "×10";
+  if (size >= 125) return "×5";
+  return "";
+}
+
+struct BrushState {
+  TColor colour;
+  int size;
+  int shape;  // 0 round, 1 square
+};
+
+void DrawThumbnail(TCanvas* canvas, const BrushState& brush) {
+  canvas->Brush->SetColor(brush.colour);
+  canvas->Pen->SetColor(brush.colour);
+  const auto r = static_cast<int>(Round(ThumbDiameter(brush.size) / 2.0L));
+  const int centre = kThumbSize / 2;
+  const TRect box = Rect(centre - r, centre - r, centre + r, centre + r);
+  if (brush.shape == 0)
+    canvas->Ellipse(box);
+  else
+    canvas->FillRect(box);
+  canvas->Brush->SetColor(clWhite);
+  canvas->Font->SetColor(clBlack);
+  canvas->TextOut(0, 0, ScaleLabel(brush.size));
+}
+}  // namespace
+
+// The caption "colour,size,shape" is the preset's only store; the thumbnail
+// is for the eye.
+void TForm6::AddPreset() {
+  TListItem* item = ListView1->Items()->Add();
+  const BrushState brush{Form1->CurrentColor, Form2->ScrollBar1->Position(),
+                         Form2->SpeedButton1->Down() ? 0 : 1};
+  item->SetCaption(std::to_string(brush.colour) + "," + std::to_string(brush.size) + "," +
+                   std::to_string(brush.shape));
+  const auto bitmap = std::make_unique<TBitmap>();
+  bitmap->SetWidth(kThumbSize);
+  bitmap->SetHeight(kThumbSize);
+  DrawThumbnail(bitmap->Canvas(), brush);
+  item->SetImageIndex(ImageList1->Add(bitmap.get()));
+}
+
+// Captions can be edited in place, so each field is parsed on its own and
+// applied at once: a bad field stops here with the fields before it applied.
+void TForm6::ApplyPreset(TListItem* item) {
+  const std::vector<std::string> fields = SplitCommaText(item->Caption());
+  Form1->CurrentColor = StrToInt(FieldAt(fields, 0));
+  // Clamped to 1..500; runs the brush refresh only when the size changes,
+  // and so with the shape as it was before.
+  Form2->ScrollBar1->SetPosition(StrToInt(FieldAt(fields, 1)));
+  if (FieldAt(fields, 2) == "0")
+    Form2->SpeedButton1->SetDown(true);
+  else
+    Form2->SpeedButton2->SetDown(true);
+  Form1->Image1->Canvas()->Pen->SetWidth(Form2->ScrollBar1->Position());
+}

@@ -49,8 +49,128 @@ void TForm7::FormPaint(TObject*) {}
 
 void TForm7::FormResize(TObject*) {}
 
-void TForm7::Image1MouseDown(TObject*, TMouseButton, TShiftState, int, int) {}
+namespace {
+constexpr long double kPi = 3.141592653589793238462643383279502884L;
 
-void TForm7::DrawHueRing(TCanvas*, const TRect&, int) {}
+// Hue of a colour; greys and black keep the starting hue 0.
+int HueOf(TColor colour) {
+  std::uint8_t red, green, blue;
+  SplitColor(colour, red, green, blue);
+  int hue = 0, saturation = 0, value = 0;
+  ColorToHsv(red, green, blue, hue, saturation, value);
+  return hue;
+}
 
-void TForm7::DrawSvSquare(TColor, TImage*) {}
+// Saturation grows down the rows, value along the columns, 0 .. 0.99 in
+// steps of 0.01 (taken in extended precision: 0.7 must stay just below
+// 0.7 so that 0.7 x 255 rounds to 178, not 179).
+void PaintSvSquare(TCanvas* canvas, int left, int top, int columns, int rows, int hue) {
+  for (int col = 0; col < columns; ++col) {
+    const auto value = static_cast<double>(col * 0.01L);
+    for (int row = 0; row < rows; ++row)
+      canvas->SetPixel(left + col, top + row, HsvToColor(hue, static_cast<double>(row * 0.01L), value));
+  }
+}
+
+// The spoke colour at hue a = i / steps degrees. Range tests are made on i,
+// so they are exact; the ramps run in extended precision in this order
+// (rising: subtract, / 60, x 255; falling: subtract, x 255, / 60), which
+// gives 128 at a rising midpoint and 127 at a falling one.
+TColor SpokeColour(int i, int steps) {
+  const long double a = static_cast<long double>(i) / steps;
+  const auto rising = [](long double past) { return static_cast<int>(Round(past / 60 * 255)); };
+  const auto falling = [](long double past) { return 255 - static_cast<int>(Round(past * 255 / 60)); };
+  const int s = steps;
+  int red, green, blue;
+  if (i <= 60 * s || i >= 300 * s)
+    red = 255;
+  else if (i > 120 * s && i <= 240 * s)
+    red = 0;
+  else if (i > 240 * s)
+    red = rising(a - 240);
+  else
+    red = falling(a - 60);
+  if (i >= 60 * s && i <= 180 * s)
+    green = 255;
+  else if (i > 240 * s)
+    green = 0;
+  else if (i < 60 * s)
+    green = rising(a);
+  else
+    green = falling(a - 180);
+  if (i >= 180 * s && i <= 300 * s)
+    blue = 255;
+  else if (i < 120 * s)
+    blue = 0;
+  else if (i < 180 * s)
+    blue = rising(a - 120);
+  else
+    blue = falling(a - 300);
+  return red + green * 0x100 + blue * 0x10000;
+}
+}  // namespace
+
+// Square clicks take the pixel as it is; ring clicks repaint the square for
+// the clicked hue and take the full-strength ring colour. Every button acts
+// alike.
+void TForm7::Image1MouseDown(TObject*, TMouseButton, TShiftState, int X, int Y) {
+  const int cx = Image1->Width() / 2;
+  const int cy = Image1->Height() / 2;
+  TCanvas* canvas = Image1->Canvas();
+  if (X >= cx - 50 && X < cx + 50 && Y >= cy - 50 && Y < cy + 50) {
+    Form1->CurrentColor = canvas->Pixel(X, Y);
+    return;
+  }
+  const TColor clicked = canvas->Pixel(X, Y);
+  if (clicked == clWhite) return;
+  PaintSvSquare(canvas, cx - 50, cy - 50, 100, 100, HueOf(clicked));
+  Form1->CurrentColor = clicked;
+}
+
+void TForm7::DrawSvSquare(TColor colour, TImage* image) {
+  const int hue = HueOf(colour);
+  const int w = image->Width();
+  const int h = image->Height();
+  // The drawing marks the image for repaint; no separate invalidation needed.
+  PaintSvSquare(image->Canvas(), w / 2 - w / 4, h / 2 - h / 4, 2 * (w / 4), 2 * (h / 4), hue);
+}
+
+void TForm7::DrawHueRing(TCanvas* canvas, const TRect& rect, int steps) {
+  const int w = rect.Right - rect.Left;
+  const int h = rect.Bottom - rect.Top;
+  // Spokes are drawn over a copy of the current picture, then copied back
+  // through the ring clip, so only ring pixels change.
+  const auto spokes = std::make_unique<TBitmap>();
+  spokes->SetWidth(w);
+  spokes->SetHeight(h);
+  TCanvas* pen = spokes->Canvas();
+  pen->CopyRect(Rect(0, 0, w, h), canvas, rect);
+  const int cx = w / 2;
+  const int cy = h / 2;
+  pen->Pen->SetWidth(2);
+  for (int i = 0; i < 360 * steps; ++i) {
+    pen->Pen->SetColor(SpokeColour(i, steps));
+    pen->MoveTo(cx, cy);
+    long double a = static_cast<long double>(i) / steps;
+    // tan is unbounded straight right and left; nudge the angle only.
+    if (i == 90 * steps || i == 270 * steps) a += 0.1L;
+    const auto theta = static_cast<float>(a * kPi / 180);
+    const auto dy = static_cast<int>(Round(std::cos(static_cast<long double>(theta)) * h));
+    const auto dx = static_cast<int>(Round(std::tan(static_cast<long double>(theta)) * dy));
+    pen->LineTo(cx + dx, cy - dy);
+  }
+
+  TRect box = rect;
+  BeginPath(canvas->Handle());
+  canvas->Ellipse(box);
+  InflateRect(box, -(w / 8), -(h / 8));
+  canvas->Ellipse(box);
+  InflateRect(box, w / 8, h / 8);
+  EndPath(canvas->Handle());
+  const std::unique_ptr<TRegion> ring = PathToRegion(canvas->Handle());
+  SelectClipRgn(canvas->Handle(), ring.get());
+  canvas->CopyRect(rect, pen, Rect(0, 0, w, h));
+  // The clip is for this one copy: the square drawn later inside the inner
+  // ellipse must not be cut away, whichever event draws it.
+  SelectClipRgn(canvas->Handle(), nullptr);
+}

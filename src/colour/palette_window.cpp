@@ -28,8 +28,67 @@ TForm4::TForm4() {
 
 void TForm4::FormCreate(TObject*) {}
 
-void TForm4::FormResize(TObject*) {}
+namespace {
+// The brush box a drag stamps into: S div 2 either side of the pointer.
+TRect StampBox(int X, int Y, int size) {
+  const int half = size / 2;
+  return Rect(X - half, Y - half, X + half, Y + half);
+}
 
-void TForm4::Image1MouseDown(TObject*, TMouseButton, TShiftState, int, int) {}
+// Click dabs are far smaller than the brush: radius about a tenth of the size,
+// at least 1 (size 10 gives 1, 11 gives 2, 255 gives 26, 500 gives 50).
+int DabRadius(int size) {
+  const auto r = static_cast<int>(Round(size / 2.0L) - Round(size * 0.4L));
+  return r <= 0 ? 1 : r;
+}
 
-void TForm4::Image1MouseMove(TObject*, TShiftState, int, int) {}
+// Both mouse handlers take the current colour first, even when they then
+// paint nothing.
+TCanvas* PaletteCanvasInCurrentColour(TImage* image) {
+  TCanvas* canvas = image->Canvas();
+  canvas->Brush->SetColor(Form1->CurrentColor);
+  canvas->Pen->SetColor(Form1->CurrentColor);
+  return canvas;
+}
+}  // namespace
+
+// Keeps the mixing area: old pixels stay at the top-left, new area is white,
+// what a shrink cuts off is gone for good.
+void TForm4::FormResize(TObject*) {
+  TCanvas* canvas = Image1->Canvas();
+  canvas->Brush->SetColor(clWhite);
+  TBitmap* bitmap = Image1->Picture()->Bitmap();
+  bitmap->SetWidth(Image1->Width());
+  bitmap->SetHeight(Image1->Height());
+  canvas->Brush->SetColor(Form1->CurrentColor);
+}
+
+// The button flags in Shift decide, not Button: with the left button held a
+// right press paints.
+void TForm4::Image1MouseDown(TObject*, TMouseButton, TShiftState Shift, int X, int Y) {
+  const int size = Form2->ScrollBar1->Position();
+  TCanvas* canvas = PaletteCanvasInCurrentColour(Image1);
+  if (Shift & ssLeft) {
+    if (Form1->TabletPressureIsLight()) return;
+    if (Form2->SpeedButton1->Down()) {
+      const int r = DabRadius(size);
+      canvas->Ellipse(X - r, Y - r, X + r, Y + r);
+    } else {
+      canvas->FillRect(StampBox(X, Y, size));
+    }
+  } else if (Shift & ssRight) {
+    Form1->CurrentColor = canvas->Pixel(X, Y);
+  }
+}
+
+// One stamp per move; positions are not joined, so a fast drag leaves gaps.
+void TForm4::Image1MouseMove(TObject*, TShiftState Shift, int X, int Y) {
+  const int size = Form2->ScrollBar1->Position();
+  TCanvas* canvas = PaletteCanvasInCurrentColour(Image1);
+  if (!(Shift & ssLeft)) return;
+  if (Form1->TabletPressureIsLight()) return;
+  if (Form2->SpeedButton1->Down())
+    canvas->Ellipse(StampBox(X, Y, size));
+  else
+    canvas->FillRect(StampBox(X, Y, size));
+}
