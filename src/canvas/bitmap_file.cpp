@@ -1,1 +1,223 @@
-// placeholder
+// TBitmap::LoadFromFile and SaveToFile: the file system side of BMP files and
+// the messages of every failure.
+#include "canvas/bitmap_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <new>
+
+namespace {
+
+// A file is read whole; no picture we take needs more than this (1 GiB of
+// pixels plus headers and colour table, or a well-compressed RLE picture).
+constexpr std::uint64_t kMaxFileBytes = (std::uint64_t{1} << 30) + (std::uint64_t{1} << 26);
+
+std::optional<std::uint64_t> gFailWritesAfter;
+
+std::string FullPath(const std::string& path) {
+  std::error_code ec;
+  const std::filesystem::path full = std::filesystem::absolute(path, ec);
+  return ec ? path : full.string();
+}
+
+[[noreturn]] void ThrowOpenError(const std::string& path, int err) {
+  throw EDaubixError("ファイル \"" + FullPath(path) + "\". " + std::strerror(err) + " は開けません");
+}
+
+[[noreturn]] void ThrowCreateError(const std::string& path, int err) {
+  throw EDaubixError("ファイル \"" + FullPath(path) + "\". " + std::strerror(err) + " を作成できません");
+}
+
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd) : fd_(fd) {}
+  ~FileDescriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  int Get() const { return fd_; }
+  // Closes now and reports whether that worked (a late write error shows here).
+  bool Close() {
+    const int fd = fd_;
+    fd_ = -1;
+    return ::close(fd) == 0;
+  }
+
+ private:
+  int fd_;
+};
+
+// Reads until end of file. A file that does not start with "BM" is not read
+// further than its first piece, so that a device of endless bytes is refused
+// at once.
+std::vector<std::uint8_t> ReadWhole(int fd, std::uint64_t sizeHint) {
+  std::vector<std::uint8_t> data;
+  try {
+    // One byte beyond the expected size, so that end of file is seen in the first pass.
+    data.resize(static_cast<std::size_t>(
+        std::min(std::max<std::uint64_t>(sizeHint + 1, 1 << 16), kMaxFileBytes + 1)));
+  } catch (const std::bad_alloc&) {
+    ThrowSystemError(ENOMEM);
+  }
+  std::size_t used = 0;
+  for (;;) {
+    if (used == data.size()) {
+      if (used > kMaxFileBytes) ThrowSystemError(EFBIG);
+      if (used >= 2 && (data[0] != 'B' || data[1] != 'M')) break;
+      try {
+        data.resize(static_cast<std::size_t>(std::min<std::uint64_t>(used * 2, kMaxFileBytes + 1)));
+      } catch (const std::bad_alloc&) {
+        ThrowSystemError(ENOMEM);
+      }
+    }
+    const ssize_t got = ::read(fd, data.data() + used, data.size() - used);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) ThrowReadError();
+    if (got == 0) break;
+    used += static_cast<std::size_t>(got);
+  }
+  data.resize(used);
+  return data;
+}
+
+class FileSink : public TByteSink {
+ public:
+  explicit FileSink(int fd) : fd_(fd) {}
+  void Write(const std::uint8_t* data, std::size_t size) override {
+    while (size > 0) {
+      std::size_t piece = size;
+      if (gFailWritesAfter) {
+        if (written_ >= *gFailWritesAfter) {
+          errno = ENOSPC;
+          ThrowWriteError();
+        }
+        piece = static_cast<std::size_t>(std::min<std::uint64_t>(piece, *gFailWritesAfter - written_));
+      }
+      const ssize_t put = ::write(fd_, data, piece);
+      if (put < 0 && errno == EINTR) continue;
+      if (put <= 0) ThrowWriteError();
+      data += put;
+      size -= static_cast<std::size_t>(put);
+      written_ += static_cast<std::uint64_t>(put);
+    }
+  }
+
+ private:
+  int fd_;
+  std::uint64_t written_ = 0;
+};
+
+// Saving over something that is not a regular file (a device, a pipe) writes
+// into it, as the plain create-or-empty rule says; renaming over it would
+// replace the device node itself.
+void SaveInPlace(const TBitmap& bitmap, const std::string& target, const std::string& shownPath) {
+  FileDescriptor fd(::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC));
+  if (fd.Get() < 0) ThrowCreateError(shownPath, errno);
+  FileSink sink(fd.Get());
+  WriteBitmapFile(bitmap, sink);
+  if (!fd.Close()) ThrowWriteError();
+}
+
+// A fresh file beside the target, created with the umask applied (mode 0666).
+int CreateTemporary(const std::filesystem::path& target, std::string& name) {
+  static unsigned counter = 0;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    name = (target.parent_path() / ("." + target.filename().string() + "." + std::to_string(::getpid()) +
+                                    "." + std::to_string(++counter) + ".tmp"))
+               .string();
+    const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;
+}
+
+// The new picture goes into a temporary file in the same folder, which
+// replaces the target only once every byte is written and synced: a failed
+// save leaves the old picture whole.
+void SaveByReplacing(const TBitmap& bitmap, const std::filesystem::path& target, const std::string& shownPath,
+                     const struct stat* old) {
+  if (old && ::access(target.c_str(), W_OK) != 0) ThrowCreateError(shownPath, errno);
+  std::string tempName;
+  FileDescriptor fd(CreateTemporary(target, tempName));
+  if (fd.Get() < 0) ThrowCreateError(shownPath, errno);
+  try {
+    if (old) {
+      // Keep the old file's permission bits and, where allowed, its owner.
+      // Only root may give a file away; anyone else keeps their own ownership.
+      [[maybe_unused]] const int owned = ::fchown(fd.Get(), old->st_uid, old->st_gid);
+      [[maybe_unused]] const int moded = ::fchmod(fd.Get(), old->st_mode & 07777);
+    }
+    FileSink sink(fd.Get());
+    WriteBitmapFile(bitmap, sink);
+    if (::fsync(fd.Get()) != 0 || !fd.Close()) ThrowWriteError();
+    if (std::rename(tempName.c_str(), target.c_str()) != 0) ThrowWriteError();
+  } catch (...) {
+    ::unlink(tempName.c_str());
+    throw;
+  }
+  // Make the rename itself durable; failure here loses nothing already written.
+  FileDescriptor dir(::open(target.parent_path().empty() ? "." : target.parent_path().c_str(),
+                            O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (dir.Get() >= 0) ::fsync(dir.Get());
+}
+
+}  // namespace
+
+[[noreturn]] void ThrowSystemError(int errorCode) {
+  throw EDaubixError("システムエラー。コード：" + std::to_string(errorCode) + ".\n" +
+                     std::strerror(errorCode));
+}
+[[noreturn]] void ThrowInvalidBitmap() {
+  throw EDaubixError("ビットマップイメージが不正です");
+}
+[[noreturn]] void ThrowReadError() {
+  throw EDaubixError("ストリームからの読み込みエラー");
+}
+[[noreturn]] void ThrowWriteError() {
+  throw EDaubixError("ストリームへの書き込みエラー");
+}
+
+void BitmapFileTesting::FailWritesAfter(std::optional<std::uint64_t> bytes) {
+  gFailWritesAfter = bytes;
+}
+
+void TBitmap::LoadFromFile(const std::string& path) {
+  FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (fd.Get() < 0) ThrowOpenError(path, errno);
+  struct stat st {};
+  if (::fstat(fd.Get(), &st) != 0) ThrowOpenError(path, errno);
+  if (S_ISDIR(st.st_mode)) ThrowOpenError(path, EISDIR);
+  const std::uint64_t hint = S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0;
+  if (hint > kMaxFileBytes) ThrowSystemError(EFBIG);
+  const std::vector<std::uint8_t> data = ReadWhole(fd.Get(), hint);
+  ReadBitmapFile(data.data(), data.size(), *this);
+}
+
+void TBitmap::SaveToFile(const std::string& path) {
+  BitmapFileSize(*this);  // refuses a picture too large for the format before touching the disk
+  // Save through a symbolic link into the file it names, keeping the link.
+  std::error_code ec;
+  std::filesystem::path target = path;
+  if (std::filesystem::is_symlink(std::filesystem::symlink_status(target, ec))) {
+    const std::filesystem::path resolved = std::filesystem::weakly_canonical(target, ec);
+    if (!ec) target = resolved;
+  }
+  struct stat st {};
+  if (::stat(target.c_str(), &st) == 0) {
+    if (!S_ISREG(st.st_mode)) {
+      SaveInPlace(*this, target.string(), path);
+      return;
+    }
+    SaveByReplacing(*this, target, path, &st);
+    return;
+  }
+  SaveByReplacing(*this, target, path, nullptr);
+}

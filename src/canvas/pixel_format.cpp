@@ -1,5 +1,6 @@
 #include "canvas/pixel_format.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstdlib>
 #include <limits>
@@ -14,15 +15,25 @@ TMaskChannel DescribeMask(std::uint32_t mask) {
 
 std::uint8_t ExpandChannel(std::uint32_t value, int bits) {
   if (bits <= 0) return 0;
-  if (bits >= 8) return static_cast<std::uint8_t>(value >> (bits - 8));
-  // Scale so that the largest value is 255 (bit replication).
-  std::uint32_t out = 0;
-  int filled = 0;
-  while (filled < 8) {
-    out = (out << bits) | value;
-    filled += bits;
+  if (bits == 8) return static_cast<std::uint8_t>(value);
+  // Scale so that the largest value is 255, rounding to nearest: 5-bit 7 gives 58
+  // (bit replication would give 57; the reference renderings of 16-bit files round).
+  const std::uint64_t max = bits >= 32 ? 0xFFFFFFFFull : (std::uint64_t{1} << bits) - 1;
+  const std::uint64_t v = std::min<std::uint64_t>(value, max);
+  return static_cast<std::uint8_t>((v * 510 + max) / (2 * max));
+}
+
+std::uint32_t NearestChannelValue(std::uint8_t c, int bits) {
+  if (bits <= 0) return 0;
+  if (bits == 8) return c;
+  const std::uint64_t max = bits >= 32 ? 0xFFFFFFFFull : (std::uint64_t{1} << bits) - 1;
+  const auto v = static_cast<std::uint32_t>((c * max * 2 + 255) / 510);
+  // Rounding both ways can miss by one step at narrow widths: check the neighbours.
+  std::uint32_t best = v;
+  for (std::uint32_t n : {v == 0 ? v : v - 1, v == max ? v : v + 1}) {
+    if (std::abs(ExpandChannel(n, bits) - c) < std::abs(ExpandChannel(best, bits) - c)) best = n;
   }
-  return static_cast<std::uint8_t>(out >> (filled - 8));
+  return best;
 }
 
 int NearestTableIndex(const std::vector<TColor>& table, TColor rgb) {
@@ -42,30 +53,18 @@ int NearestTableIndex(const std::vector<TColor>& table, TColor rgb) {
   return best;
 }
 
-namespace {
-std::uint8_t NearestChannel(std::uint8_t c, int bits) {
-  if (bits >= 8 || bits <= 0) return bits <= 0 ? 0 : c;
-  const std::uint32_t max = (1u << bits) - 1;
-  std::uint32_t v = (static_cast<std::uint32_t>(c) * max + 127) / 255;
-  // Replication is not exactly linear: check the neighbours.
-  std::uint8_t best = ExpandChannel(v, bits);
-  for (std::uint32_t n : {v == 0 ? v : v - 1, v == max ? v : v + 1}) {
-    const std::uint8_t e = ExpandChannel(n, bits);
-    if (std::abs(e - c) < std::abs(best - c)) best = e;
-  }
-  return best;
-}
-}  // namespace
-
 std::uint32_t ReduceToFormat(const TPixelFormat& format, TColor rgb) {
   if (format.depth <= 8) {
     if (format.colorTable.empty()) return 0xFF000000u;
-    return ColorToWord(format.colorTable[static_cast<std::size_t>(NearestTableIndex(format.colorTable, rgb))]);
+    return ColorToWord(
+        format.colorTable[static_cast<std::size_t>(NearestTableIndex(format.colorTable, rgb))]);
   }
   if (format.depth == 24) return ColorToWord(rgb);
   const int r = rgb & 0xFF, g = (rgb >> 8) & 0xFF, b = (rgb >> 16) & 0xFF;
-  const std::uint8_t rr = NearestChannel(static_cast<std::uint8_t>(r), DescribeMask(format.masks[0]).bits);
-  const std::uint8_t gg = NearestChannel(static_cast<std::uint8_t>(g), DescribeMask(format.masks[1]).bits);
-  const std::uint8_t bb = NearestChannel(static_cast<std::uint8_t>(b), DescribeMask(format.masks[2]).bits);
+  const auto reduce = [&](int c, int mask) {
+    const int bits = DescribeMask(format.masks[mask]).bits;
+    return ExpandChannel(NearestChannelValue(static_cast<std::uint8_t>(c), bits), bits);
+  };
+  const std::uint8_t rr = reduce(r, 0), gg = reduce(g, 1), bb = reduce(b, 2);
   return 0xFF000000u | (std::uint32_t{rr} << 16) | (std::uint32_t{gg} << 8) | bb;
 }

@@ -13,8 +13,11 @@ struct TMaskChannel {
 };
 TMaskChannel DescribeMask(std::uint32_t mask);
 
-// Widens a channel value of `bits` bits to 0..255.
+// Widens a channel value of `bits` bits to 0..255 (nearest of value * 255 / max).
 std::uint8_t ExpandChannel(std::uint32_t value, int bits);
+// The channel value of `bits` bits whose widening is nearest to c; widening it
+// again gives c exactly when bits >= 8.
+std::uint32_t NearestChannelValue(std::uint8_t c, int bits);
 
 // The stored word (0xFFRRGGBB) nearest to the plain colour rgb (0x00BBGGRR)
 // that the format can hold.

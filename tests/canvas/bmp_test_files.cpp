@@ -1,0 +1,75 @@
+#include "canvas/bmp_test_files.h"
+
+#include "canvas/bitmap_file_layout.h"
+
+using namespace bmp;
+
+std::vector<std::uint8_t> MakeBmp(const TestBmp& s) {
+  const bool core = s.headerSize == kCoreHeaderSize;
+  const bool masksAfter = !s.masks.empty() && s.headerSize < kMasksEnd;
+  const std::size_t entry = core ? 3 : 4;
+  const std::size_t tableAt = kFileHeaderSize + s.headerSize + (masksAfter ? 4 * s.masks.size() : 0);
+  const std::size_t pixelsAt = tableAt + entry * s.table.size() + s.gap;
+  std::vector<std::uint8_t> f(pixelsAt + s.pixels.size(), 0);
+  f[0] = 'B';
+  f[1] = 'M';
+  Put32(&f[kFileSize], static_cast<std::uint32_t>(f.size()));
+  Put32(&f[kOffBits], static_cast<std::uint32_t>(pixelsAt));
+  std::uint8_t* ih = &f[kFileHeaderSize];
+  Put32(ih, s.headerSize);
+  if (core) {
+    Put16(ih + kCoreWidth, static_cast<std::uint32_t>(s.width));
+    Put16(ih + kCoreHeight, static_cast<std::uint32_t>(s.height));
+    Put16(ih + kCorePlanes, s.planes);
+    Put16(ih + kCoreBitCount, s.depth);
+  } else if (s.headerSize >= kInfoHeaderSize) {
+    Put32(ih + kWidth, static_cast<std::uint32_t>(s.width));
+    Put32(ih + kHeight, static_cast<std::uint32_t>(s.height));
+    Put16(ih + kPlanes, s.planes);
+    Put16(ih + kBitCount, s.depth);
+    Put32(ih + kCompression, s.compression);
+    Put32(ih + kSizeImage, s.sizeImage);
+    Put32(ih + kClrUsed, s.clrUsed);
+  }
+  std::uint8_t* masks = masksAfter ? ih + s.headerSize : ih + kMasksInHeader;
+  for (std::size_t i = 0; i < s.masks.size(); ++i) Put32(masks + 4 * i, s.masks[i]);
+  for (std::size_t i = 0; i < s.table.size(); ++i) {
+    std::uint8_t* e = &f[tableAt + entry * i];
+    e[0] = static_cast<std::uint8_t>(s.table[i]);
+    e[1] = static_cast<std::uint8_t>(s.table[i] >> 8);
+    e[2] = static_cast<std::uint8_t>(s.table[i] >> 16);
+  }
+  for (std::size_t i = 0; i < s.gap; ++i) f[tableAt + entry * s.table.size() + i] = 0xEE;
+  std::copy(s.pixels.begin(), s.pixels.end(), f.begin() + static_cast<std::ptrdiff_t>(pixelsAt));
+  return f;
+}
+
+const std::map<char, TColor>& DefaultLegend() {
+  static const std::map<char, TColor> legend = {{'.', clWhite},  {'#', clBlack}, {'r', clRed},
+                                                {'g', 0x00FF00}, {'b', clBlue},  {'y', 0x00FFFF}};
+  return legend;
+}
+
+std::vector<std::string> Grid(const TBitmap& bitmap, const std::map<char, TColor>& legend) {
+  std::vector<std::string> rows;
+  for (int y = 0; y < bitmap.Height(); ++y) {
+    std::string row;
+    for (int x = 0; x < bitmap.Width(); ++x) {
+      char c = '?';
+      for (const auto& [ch, colour] : legend)
+        if (ColorToWord(colour) == bitmap.ScanLine(y)[x]) c = ch;
+      row += c;
+    }
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+void FillFromGrid(TBitmap& bitmap, const std::vector<std::string>& rows,
+                  const std::map<char, TColor>& legend) {
+  const int h = static_cast<int>(rows.size()), w = h ? static_cast<int>(rows[0].size()) : 0;
+  std::vector<std::uint32_t> pixels;
+  for (const std::string& row : rows)
+    for (char c : row) pixels.push_back(ColorToWord(legend.at(c)));
+  bitmap.Assign(w, h, TPixelFormat{}, std::move(pixels), {});
+}
