@@ -44,7 +44,7 @@ std::vector<std::uint8_t> MakeBmp(const TestBmp& s) {
   return f;
 }
 
-const std::map<char, TColor>& DefaultLegend() {
+const std::map<char, TColor>& BmpTestLegend() {
   static const std::map<char, TColor> legend = {{'.', clWhite},  {'#', clBlack}, {'r', clRed},
                                                 {'g', 0x00FF00}, {'b', clBlue},  {'y', 0x00FFFF}};
   return legend;

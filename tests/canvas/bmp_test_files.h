@@ -21,9 +21,9 @@ struct TestBmp {
 std::vector<std::uint8_t> MakeBmp(const TestBmp& spec);
 
 // Colours by character: . white, # black, r red, g green, b blue, y yellow.
-const std::map<char, TColor>& DefaultLegend();
+const std::map<char, TColor>& BmpTestLegend();
 // The picture as rows of legend characters ('?' for a colour not in it).
-std::vector<std::string> Grid(const TBitmap& bitmap, const std::map<char, TColor>& legend = DefaultLegend());
+std::vector<std::string> Grid(const TBitmap& bitmap, const std::map<char, TColor>& legend = BmpTestLegend());
 // Makes a 32-bit bitmap from rows of legend characters.
 void FillFromGrid(TBitmap& bitmap, const std::vector<std::string>& rows,
-                  const std::map<char, TColor>& legend = DefaultLegend());
+                  const std::map<char, TColor>& legend = BmpTestLegend());
