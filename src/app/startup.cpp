@@ -1,0 +1,64 @@
+// Start-up and shutdown of the seven windows.
+#include "app/startup.h"
+
+#include "app/about_window.h"
+#include "app/canvas_window.h"
+#include "brush/brush_case_window.h"
+#include "brush/brush_window.h"
+#include "colour/colour_chart_window.h"
+#include "colour/hsv_picker_window.h"
+#include "colour/palette_window.h"
+#include "tablet/wintab.h"
+
+namespace {
+
+// The global is set before CreateForm runs the window's OnCreate, because
+// creation handlers reach the windows made before them through the globals.
+template <class Form>
+void Create(Form*& global) {
+  global = new Form();
+  Application->CreateForm(global);
+}
+
+template <class Form>
+void Destroy(Form*& global) {
+  if (global == nullptr) return;
+  global->DoDestroy();
+  delete global;
+  global = nullptr;
+}
+
+}  // namespace
+
+void CreateWindowSet() {
+  LoadTabletLibrary();
+  InitializeToolkit();
+  Application->SetTitle("Daubix brush pro");
+  // Form1 first: it becomes the main window. Form7 last: its creation applies
+  // the window layout, which needs every other window.
+  Create(Form1);
+  Create(Form2);
+  Create(Form3);
+  Create(Form4);
+  Create(Form5);
+  Create(Form6);
+  Create(Form7);
+}
+
+void RunApplication() {
+  Application->Run();
+}
+
+void DestroyWindowSet() {
+  Destroy(Form7);
+  Destroy(Form6);
+  Destroy(Form5);
+  Destroy(Form4);
+  Destroy(Form3);
+  Destroy(Form2);
+  // Closes the tablet context, so it goes before the library.
+  Destroy(Form1);
+  ReleaseTabletLibrary();
+  LastX = -1;
+  LastY = -1;
+}

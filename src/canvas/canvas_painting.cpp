@@ -1,0 +1,103 @@
+// Painting on the canvas: dots, strokes, the right-button colour pick, and
+// keeping the canvas bitmap the size of the window's client area.
+#include "app/canvas_window.h"
+#include "brush/brush_window.h"
+
+int LastX = -1;
+int LastY = -1;
+
+// Pending events run nested after the colours are set and before anything is
+// painted: queued moves paint their lines first, and this press then goes on
+// with the anchor where they left it.
+void TForm1::Image1MouseDown(TObject* /*Sender*/, TMouseButton /*Button*/, TShiftState Shift, int X, int Y) {
+  Modified = true;
+  if (LastX < 0) {
+    LastX = X;
+    LastY = Y;
+  }
+  const int h = Form2->ScrollBar1->Position() / 2;
+  const TRect dot = Rect(X - h, Y - h, X + h, Y + h);
+  Image1->Canvas()->Brush->SetColor(CurrentColor);
+  Image1->Canvas()->Pen->SetColor(CurrentColor);
+  Application->ProcessMessages();
+
+  TCanvas* canvas = Image1->Canvas();
+  if (Shift & ssLeft) {
+    if (Form2->CheckBox1->Checked()) {
+      if (Form2->SpeedButton1->Down()) {
+        // The thinnest outline keeps the disc inside the dot box.
+        const int strokeWidth = canvas->Pen->Width();
+        canvas->Pen->SetWidth(0);
+        canvas->Ellipse(dot);
+        canvas->Pen->SetWidth(strokeWidth);
+      } else {
+        canvas->FillRect(dot);
+      }
+    }
+    if (Form2->CheckBox2->Checked() && LastX >= 0) {
+      canvas->MoveTo(LastX, LastY);
+      canvas->LineTo(X, Y);
+      LastX = X;
+      LastY = Y;
+    }
+  } else if (Shift & ssRight) {
+    // Reaches the pen and brush at the next event.
+    CurrentColor = canvas->Pixel(X, Y);
+  }
+}
+
+void TForm1::Image1MouseMove(TObject* /*Sender*/, TShiftState Shift, int X, int Y) {
+  TCanvas* canvas = Image1->Canvas();
+  canvas->Brush->SetColor(CurrentColor);
+  canvas->Pen->SetColor(CurrentColor);
+  if (!(Shift & ssLeft)) return;
+  // A light touch moves the anchor without painting, so the stroke resumes
+  // from the last light point.
+  if (TabletAvailable && TabletPressureIsLight()) {
+    LastX = X;
+    LastY = Y;
+    return;
+  }
+  // The button went down off the canvas (say, the double click that closed a
+  // dialog): start the stroke here instead of from nowhere.
+  if (LastX < 0) {
+    LastX = X;
+    LastY = Y;
+  }
+  canvas->Pen->SetWidth(Form2->ScrollBar1->Position());
+  canvas->MoveTo(LastX, LastY);
+  canvas->LineTo(X, Y);
+  LastX = X;
+  LastY = Y;
+  Application->ProcessMessages();
+}
+
+void TForm1::Image1MouseUp(TObject* /*Sender*/, TMouseButton /*Button*/, TShiftState /*Shift*/, int X,
+                           int Y) {
+  if (Form2->CheckBox2->Checked()) {
+    LastX = X;
+    LastY = Y;
+  } else {
+    LastX = -1;
+    LastY = -1;
+  }
+}
+
+void TForm1::FormResize(TObject* /*Sender*/) {
+  // White, so that area the resize adds comes out white.
+  Image1->Canvas()->Brush->SetColor(clWhite);
+  Image1->SetWidth(ClientWidth());
+  Image1->SetHeight(ClientHeight());
+  TBitmap* picture = Image1->Picture()->Bitmap();
+  picture->SetWidth(ClientWidth());
+  picture->SetHeight(ClientHeight());
+  Image1->Canvas()->Brush->SetColor(CurrentColor);
+
+  // Added overlay area is white, the overlay's transparent colour.
+  Image2->SetWidth(Image1->Width());
+  Image2->SetHeight(Image1->Height());
+  Image2->Canvas()->Brush->SetColor(clWhite);
+  TBitmap* overlay = Image2->Picture()->Bitmap();
+  overlay->SetWidth(Image2->Width());
+  overlay->SetHeight(Image2->Height());
+}
