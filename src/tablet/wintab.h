@@ -35,6 +35,9 @@ constexpr std::uint32_t PK_X = 0x0080, PK_Y = 0x0100, PK_NORMAL_PRESSURE = 0x040
 class TTabletLibrary {
  public:
   virtual ~TTabletLibrary() = default;
+  // Whether the library is there to load; asked once
+  // by LoadTabletLibrary. A library that is not present is never called.
+  virtual bool Present() { return true; }
   virtual unsigned WTInfoA(unsigned category, unsigned index, TLogContext* out) = 0;
   virtual HCTX WTOpenA(QWidget* window, TLogContext* context, bool enable) = 0;
   virtual bool WTClose(HCTX context) = 0;
