@@ -1,1 +1,560 @@
-// placeholder
+// The canvas drawing calls: rectangles, ellipses, lines, copies and path
+// regions. Every shape is built as one span per row and painted with a plain
+// fill, so the cost is one fill per row plus a little arithmetic.
+#include "canvas/raster.h"
+
+#include <cmath>
+#include <limits>
+#include <vector>
+
+namespace raster {
+namespace {
+
+__extension__ typedef __int128 Wide;  // GCC and Clang; 64-bit products need it
+__extension__ typedef unsigned __int128 UWide;
+
+// Pens wider than this are drawn at this width: 16 million pixels is wider
+// than any bitmap, and the limit keeps every product below 2^127.
+constexpr std::int64_t kMaxPenWidth = std::int64_t{1} << 24;
+
+template <class Int>
+Int FloorDiv(Int a, Int b) {  // b > 0
+  const Int q = a / b;
+  return (a % b != 0 && a < 0) ? q - 1 : q;
+}
+template <class Int>
+Int CeilDiv(Int a, Int b) {  // b > 0
+  const Int q = a / b;
+  return (a % b != 0 && a > 0) ? q + 1 : q;
+}
+
+// floor(sqrt(v)) exactly.
+std::int64_t Isqrt(UWide v) {
+  auto r = static_cast<std::int64_t>(std::sqrt(static_cast<long double>(v)));
+  while (r > 0 && UWide(r) * UWide(r) > v) --r;
+  while (UWide(r + 1) * UWide(r + 1) <= v) ++r;
+  return r;
+}
+
+// Largest doubled horizontal offset m of a pixel centre from the centre of an
+// ellipse w x h, in a row whose doubled vertical offset is dy, with m of the
+// parity that pixel centres have (w + 1); -1 when no centre of the row is
+// inside. Inside means dx^2 h^2 + dy^2 w^2 <= w^2 h^2, so the test below is
+// dx^2 h^2 <= w^2 (h^2 - dy^2), exact in 128 bits for w, h < 2^31.
+std::int64_t EllipseHalfWidth(std::int64_t w, std::int64_t h, std::int64_t dy) {
+  constexpr std::int64_t kExact = std::int64_t{1} << 31;
+  std::int64_t m;
+  if (w < kExact && h < kExact) {
+    const UWide h2 = UWide(h * h);
+    const UWide rhs = UWide(w * w) * UWide(h * h - dy * dy);
+    m = static_cast<std::int64_t>(static_cast<double>(w) * std::sqrt(static_cast<double>(h * h - dy * dy)) /
+                                  static_cast<double>(h));
+    while (m > 0 && UWide(m) * UWide(m) * h2 > rhs) --m;
+    while (UWide(m + 1) * UWide(m + 1) * h2 <= rhs) ++m;
+  } else {
+    // Only boxes spanning more than half the coordinate range get here.
+    const long double t = static_cast<long double>(dy) / static_cast<long double>(h);
+    m = static_cast<std::int64_t>(static_cast<long double>(w) * std::sqrt(1.0L - t * t));
+  }
+  if (((m ^ (w + 1)) & 1) != 0) --m;
+  return m;
+}
+
+}  // namespace
+
+Span EllipseRowSpan(const Box& box, std::int64_t y) {
+  const std::int64_t w = box.right - box.left, h = box.bottom - box.top;
+  // Doubled offsets keep the half-pixel centres integral.
+  const std::int64_t dy = 2 * y + 1 - (box.top + box.bottom);
+  if (dy <= -h || dy >= h) return {};
+  const std::int64_t m = EllipseHalfWidth(w, h, dy);
+  if (m < 0) return {};
+  const std::int64_t s = box.left + box.right - 1;  // s - m and s + m are even
+  return {(s - m) / 2, (s + m) / 2 + 1};
+}
+
+void SpanWriter::FillClipped(int y, int x0, int x1, std::uint32_t word) {
+  std::uint32_t* row = bitmap_.ScanLine(y);
+  for (const TRegion::Span& c : clip_->Row(y)) {
+    const int a = std::max(x0, c.x0), b = std::min(x1, c.x1);
+    if (a >= b) continue;
+    std::fill_n(row + a, b - a, word);
+    Grow(a, y, b);
+  }
+}
+
+void SpanWriter::Copy(int y, int x0, int x1, const std::uint32_t* from) {
+  std::uint32_t* row = bitmap_.ScanLine(y);
+  if (!clip_) {
+    std::memcpy(row + x0, from, static_cast<std::size_t>(x1 - x0) * 4);
+    Grow(x0, y, x1);
+    return;
+  }
+  for (const TRegion::Span& c : clip_->Row(y)) {
+    const int a = std::max(x0, c.x0), b = std::min(x1, c.x1);
+    if (a >= b) continue;
+    std::memcpy(row + a, from + (a - x0), static_cast<std::size_t>(b - a) * 4);
+    Grow(a, y, b);
+  }
+}
+
+void SpanWriter::Commit() {
+  if (minX_ < maxX_) bitmap_.MarkDirty(Rect(minX_, minY_, maxX_, maxY_));
+}
+
+}  // namespace raster
+
+using raster::Box;
+using raster::Span;
+using raster::SpanWriter;
+
+namespace {
+
+// Rows of `box` that lie on the bitmap, as [first, last).
+struct RowRange {
+  std::int64_t first, last;
+};
+RowRange VisibleRows(const SpanWriter& out, std::int64_t top, std::int64_t bottom) {
+  return {std::max<std::int64_t>(top, 0), std::min<std::int64_t>(bottom, out.Height())};
+}
+
+// Pen width 0 or 1: the figure is the ellipse of the box itself; a pixel of it
+// with a 4-neighbour outside is outline, the rest is inside. Box 5:
+//
+//   .ppp.
+//   pbbbp
+//   pbbbp
+//   pbbbp
+//   .ppp.
+void DrawThinEllipse(SpanWriter& out, const Box& box, std::uint32_t pen, std::uint32_t brush) {
+  const RowRange rows = VisibleRows(out, box.top, box.bottom);
+  Span prev = raster::EllipseRowSpan(box, rows.first - 1);
+  Span cur = raster::EllipseRowSpan(box, rows.first);
+  for (std::int64_t y = rows.first; y < rows.last; ++y) {
+    const Span next = raster::EllipseRowSpan(box, y + 1);
+    if (pen == brush) {
+      out.Fill(y, cur, pen);
+    } else if (!cur.Empty()) {
+      // Spans are intervals, so the inside of a row is one interval too.
+      Span inner{std::max({cur.x0 + 1, prev.x0, next.x0}), std::min({cur.x1 - 1, prev.x1, next.x1})};
+      if (prev.Empty() || next.Empty() || inner.Empty()) {
+        out.Fill(y, cur, pen);
+      } else {
+        out.Fill(y, {cur.x0, inner.x0}, pen);
+        out.Fill(y, inner, brush);
+        out.Fill(y, {inner.x1, cur.x1}, pen);
+      }
+    }
+    prev = cur;
+    cur = next;
+  }
+}
+
+// A wider pen: the outline is the ring between the box grown by w div 2 and
+// the box shrunk by the rest of w, so it is w pixels thick across the box's
+// edge and reaches w div 2 pixels outside. Box 4 at (1,1), pen 2 (p pen, b brush):
+//
+//   .pppp.
+//   pppppp
+//   ppbbpp
+//   ppbbpp
+//   pppppp
+//   .pppp.
+void DrawWideEllipse(SpanWriter& out, const Box& box, std::int64_t w, std::uint32_t pen,
+                     std::uint32_t brush) {
+  const std::int64_t grow = w / 2, shrink = w - w / 2;
+  const Box outer{box.left - grow, box.top - grow, box.right + grow, box.bottom + grow};
+  const Box inner{box.left + shrink, box.top + shrink, box.right - shrink, box.bottom - shrink};
+  const bool hasInner = inner.left < inner.right && inner.top < inner.bottom;
+  const RowRange rows = VisibleRows(out, outer.top, outer.bottom);
+  for (std::int64_t y = rows.first; y < rows.last; ++y) {
+    const Span o = raster::EllipseRowSpan(outer, y);
+    const Span i = hasInner ? raster::EllipseRowSpan(inner, y) : Span{};
+    if (i.Empty() || pen == brush) {
+      out.Fill(y, o, pen);
+    } else {
+      out.Fill(y, {o.x0, i.x0}, pen);
+      out.Fill(y, i, brush);
+      out.Fill(y, {i.x1, o.x1}, pen);
+    }
+  }
+}
+
+}  // namespace
+
+void TCanvas::FillRect(const TRect& r) {
+  if (r.IsEmpty()) return;
+  SpanWriter out(owner_, clip_.get());
+  const std::uint32_t word = owner_.StoredPixel(brush_.Color());
+  const RowRange rows = VisibleRows(out, r.Top, r.Bottom);
+  if (!clip_ && r.Left <= 0 && r.Right >= out.Width() && rows.first < rows.last) {
+    // Whole rows are one contiguous run of the store.
+    const auto count =
+        static_cast<std::size_t>(rows.last - rows.first) * static_cast<std::size_t>(out.Width());
+    std::fill_n(owner_.ScanLine(static_cast<int>(rows.first)), count, word);
+    owner_.MarkDirty(Rect(0, static_cast<int>(rows.first), out.Width(), static_cast<int>(rows.last)));
+    return;
+  }
+  for (std::int64_t y = rows.first; y < rows.last; ++y) out.Fill(y, {r.Left, r.Right}, word);
+  out.Commit();
+}
+
+// The one-pixel border inside r: columns Left and Right - 1, rows Top and
+// Bottom - 1. A box 1 wide or high is filled.
+void TCanvas::FrameRect(const TRect& r) {
+  if (r.IsEmpty()) return;
+  SpanWriter out(owner_, clip_.get());
+  const std::uint32_t word = owner_.StoredPixel(brush_.Color());
+  const std::int64_t left = r.Left, right = r.Right, top = r.Top, bottom = r.Bottom;
+  const RowRange rows = VisibleRows(out, top, bottom);
+  for (std::int64_t y = rows.first; y < rows.last; ++y) {
+    if (y == top || y == bottom - 1) {
+      out.Fill(y, {left, right}, word);
+    } else {
+      out.Fill(y, {left, left + 1}, word);
+      out.Fill(y, {right - 1, right}, word);
+    }
+  }
+  out.Commit();
+}
+
+void TCanvas::Ellipse(int x1, int y1, int x2, int y2) {
+  if (x2 < x1) std::swap(x1, x2);
+  if (y2 < y1) std::swap(y1, y2);
+  if (x1 == x2 || y1 == y2) return;
+  if (recording_) {
+    path_.push_back({Rect(x1, y1, x2, y2)});
+    return;
+  }
+  SpanWriter out(owner_, clip_.get());
+  const Box box{x1, y1, x2, y2};
+  const std::uint32_t pen = owner_.StoredPixel(pen_.Color()), brush = owner_.StoredPixel(brush_.Color());
+  if (pen_.Width() <= 1)
+    DrawThinEllipse(out, box, pen, brush);
+  else
+    DrawWideEllipse(out, box, std::min<std::int64_t>(pen_.Width(), raster::kMaxPenWidth), pen, brush);
+  out.Commit();
+}
+
+// ---- Lines ----
+
+namespace {
+
+// Pen width 0 or 1: one pixel per step along the longer axis, the other
+// coordinate rounded with halves going down-right (towards +x or +y) whichever
+// way the line runs, so A to B and B to A cover the same pixels. The end
+// pixel is left out, so that segments chain without doubling a pixel:
+//
+//   from (0,0) to (5,2):  ##....
+//                         ..##..
+//                         ....#.   (5,2) itself stays clear
+void DrawThinLine(SpanWriter& out, std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1,
+                  std::uint32_t word) {
+  const bool xMajor = std::abs(x1 - x0) >= std::abs(y1 - y0);
+  // Walk along "major" (a), with "minor" (b) following.
+  const std::int64_t a0 = xMajor ? x0 : y0, b0 = xMajor ? y0 : x0;
+  const std::int64_t da = xMajor ? x1 - x0 : y1 - y0, db = xMajor ? y1 - y0 : x1 - x0;
+  const std::int64_t n = std::abs(da), step = da < 0 ? -1 : 1;
+  if (n == 0) return;
+  // Steps i in [0, n) whose major coordinate lies on the bitmap.
+  const std::int64_t limit = xMajor ? out.Width() : out.Height();
+  std::int64_t first = step > 0 ? -a0 : a0 - (limit - 1), last = step > 0 ? limit - a0 : a0 + 1;
+  first = std::max<std::int64_t>(first, 0);
+  last = std::min(last, n);
+  if (first >= last) return;
+  // Minor coordinate b0 + floor((2 db i + n) / 2n), carried as quotient q and
+  // remainder r so each step costs an add and a compare.
+  const std::int64_t twoN = 2 * n, twoDb = 2 * db;
+  const raster::Wide num = raster::Wide(twoDb) * first + n;
+  auto q = static_cast<std::int64_t>(raster::FloorDiv<raster::Wide>(num, twoN));
+  auto r = static_cast<std::int64_t>(num - raster::Wide(q) * twoN);
+  for (std::int64_t i = first; i < last; ++i) {
+    const std::int64_t a = a0 + step * i, b = b0 + q;
+    if (xMajor)
+      out.Fill(b, {a, a + 1}, word);
+    else
+      out.Fill(a, {b, b + 1}, word);
+    r += twoDb;
+    if (r >= twoN) {
+      r -= twoN;
+      ++q;
+    } else if (r < 0) {
+      r += twoN;
+      --q;
+    }
+  }
+}
+
+// The straight part of a wide line: pixel centres whose projection falls on
+// the segment and whose distance from it is at most w / 2. Worked in doubled
+// coordinates (X = 2x + 1) so every test is exact in integers: with d the
+// segment's direction and A its doubled start, a centre P is in when
+//   |(P - A) x d| <= K = isqrt(w^2 |d|^2)  and  0 <= (P - A) . d <= 2 |d|^2.
+// Int is 64-bit for ordinary coordinates and 128-bit for extreme ones.
+struct Band {
+  std::int64_t ax, ay, dx, dy, k;
+  raster::Wide len2;
+};
+
+template <class Int>
+Span SolveLinear(Int a, Int b, Int lo, Int hi) {  // pixels x with lo <= a x + b <= hi
+  static constexpr std::int64_t kAll = std::int64_t{1} << 62;
+  if (a == 0) return (lo <= b && b <= hi) ? Span{-kAll, kAll} : Span{};
+  if (a < 0) {
+    a = -a;
+    b = -b;
+    std::swap(lo, hi);
+    lo = -lo;
+    hi = -hi;
+  }
+  const Int x0 = raster::CeilDiv<Int>(lo - b, a), x1 = raster::FloorDiv<Int>(hi - b, a) + 1;
+  const auto clamp = [](Int v) { return static_cast<std::int64_t>(std::clamp<Int>(v, -kAll, kAll)); };
+  return {clamp(x0), clamp(x1)};
+}
+
+template <class Int>
+Span BandRowSpan(const Band& band, std::int64_t y) {
+  const Int rel = Int(2 * y + 1) - band.ay;
+  const Int cross0 = Int(band.dy) * (1 - band.ax) - rel * band.dx;
+  const Int proj0 = Int(band.dx) * (1 - band.ax) + rel * band.dy;
+  const Span across = SolveLinear<Int>(Int(2 * band.dy), cross0, Int(-band.k), Int(band.k));
+  if (across.Empty()) return {};
+  const Span along = SolveLinear<Int>(Int(2 * band.dx), proj0, Int(0), static_cast<Int>(band.len2));
+  return {std::max(across.x0, along.x0), std::min(across.x1, along.x1)};
+}
+
+// The round ends of a wide line. Rows of the disc of diameter w are kept for
+// the last width used, since a stroke draws many segments of one width.
+class DiscRows {
+ public:
+  explicit DiscRows(std::int64_t w) : w_(w) {
+    thread_local std::int64_t cachedWidth = 0;
+    thread_local std::vector<Span> rows;
+    if (w > kMaxCached) return;
+    if (cachedWidth != w) {
+      rows.resize(static_cast<std::size_t>(w));
+      for (std::int64_t y = 0; y < w; ++y)
+        rows[static_cast<std::size_t>(y)] = raster::EllipseRowSpan({0, 0, w, w}, y);
+      cachedWidth = w;
+    }
+    rows_ = rows.data();
+  }
+  // Row y of the disc in `box` (y within the box).
+  Span At(const Box& box, std::int64_t y) const {
+    const Span d = rows_ ? rows_[y - box.top] : raster::EllipseRowSpan({0, 0, w_, w_}, y - box.top);
+    return {d.x0 + box.left, d.x1 + box.left};
+  }
+
+ private:
+  static constexpr std::int64_t kMaxCached = 4096;
+  std::int64_t w_;
+  const Span* rows_ = nullptr;
+};
+
+// Width w > 1: every pixel whose centre lies within w / 2 of the segment,
+// i.e. a band with half discs on both ends. The discs are exactly the ellipse
+// of the box (x - w div 2, y - w div 2) of size w, the dot a press stamps, so
+// an odd width centres on the pixel and an even one on its top-left corner.
+// A line to the pen position itself paints that disc alone. From (2,2) to
+// (6,2), width 4, both ends centred on pixel corners:
+//
+//   .######.
+//   ########
+//   ########
+//   .######.
+void DrawWideLine(SpanWriter& out, std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1,
+                  std::int64_t w, std::uint32_t word) {
+  const std::int64_t half = w / 2;
+  const Box cap0{x0 - half, y0 - half, x0 - half + w, y0 - half + w};
+  const Box cap1{x1 - half, y1 - half, x1 - half + w, y1 - half + w};
+  const DiscRows disc(w);
+  const bool hasBand = x0 != x1 || y0 != y1;
+  Band band{2 * x0 + (w & 1), 2 * y0 + (w & 1), x1 - x0, y1 - y0, 0, 0};
+  const raster::Wide d2 = raster::Wide(band.dx) * band.dx + raster::Wide(band.dy) * band.dy;
+  band.len2 = 2 * d2;
+  band.k = raster::Isqrt(raster::UWide(w * w) * raster::UWide(d2));
+  constexpr std::int64_t kSmall = std::int64_t{1} << 26;  // 64-bit products stay below 2^62
+  const bool small = std::max({std::abs(x0), std::abs(y0), std::abs(x1), std::abs(y1)}) < kSmall;
+  const RowRange rows = VisibleRows(out, std::min(cap0.top, cap1.top), std::max(cap0.bottom, cap1.bottom));
+  for (std::int64_t y = rows.first; y < rows.last; ++y) {
+    Span s;
+    if (y >= cap0.top && y < cap0.bottom) s = raster::Union(s, disc.At(cap0, y));
+    if (y >= cap1.top && y < cap1.bottom) s = raster::Union(s, disc.At(cap1, y));
+    // The shape is convex, so the pieces of a row meet: their hull is the row.
+    if (hasBand)
+      s = raster::Union(s, small ? BandRowSpan<std::int64_t>(band, y) : BandRowSpan<raster::Wide>(band, y));
+    out.Fill(y, s, word);
+  }
+}
+
+}  // namespace
+
+void TCanvas::LineTo(int x, int y) {
+  const int fromX = penX_, fromY = penY_;
+  penX_ = x;
+  penY_ = y;
+  SpanWriter out(owner_, clip_.get());
+  const std::uint32_t word = owner_.StoredPixel(pen_.Color());
+  if (pen_.Width() <= 1)
+    DrawThinLine(out, fromX, fromY, x, y, word);
+  else
+    DrawWideLine(out, fromX, fromY, x, y, std::min<std::int64_t>(pen_.Width(), raster::kMaxPenWidth), word);
+  out.Commit();
+}
+
+// ---- Copies ----
+
+namespace {
+
+// Nearest-neighbour map from destination offset i (0 <= i < destSize) to a
+// source offset: the source pixel under the centre of the destination pixel.
+// Equal sizes map i to i.
+std::int64_t SourceOffset(std::int64_t i, std::int64_t destSize, std::int64_t sourceSize) {
+  return static_cast<std::int64_t>((raster::Wide(2 * i + 1) * sourceSize) / (2 * destSize));
+}
+
+bool StoresEveryColour(const TPixelFormat& f) {
+  return (f.depth == 32 && !f.bitFields) || f.depth == 24;
+}
+
+bool SameFormat(const TPixelFormat& a, const TPixelFormat& b) {
+  return a.depth == b.depth && a.colorTable == b.colorTable && a.bitFields == b.bitFields &&
+         std::equal(std::begin(a.masks), std::end(a.masks), std::begin(b.masks));
+}
+
+// Where the source pixels are read: the source bitmap itself, or a snapshot of
+// the part in use when source and destination are one bitmap.
+struct SourceView {
+  const std::uint32_t* base = nullptr;  // pixel (left, top)
+  std::int64_t stride = 0, left = 0, top = 0, right = 0, bottom = 0;
+  const std::uint32_t* At(std::int64_t x, std::int64_t y) const {
+    return base + (y - top) * stride + (x - left);
+  }
+};
+
+SourceView ViewOf(const TBitmap& from, const TRect& src, bool snapshot, std::vector<std::uint32_t>& store) {
+  SourceView v;
+  v.left = std::max(src.Left, 0);
+  v.top = std::max(src.Top, 0);
+  v.right = std::min(src.Right, from.Width());
+  v.bottom = std::min(src.Bottom, from.Height());
+  if (v.left >= v.right || v.top >= v.bottom) return {};
+  if (!snapshot) {
+    v.stride = from.Width();
+    v.base = from.ScanLine(static_cast<int>(v.top)) + v.left;
+    return v;
+  }
+  v.stride = v.right - v.left;
+  store.resize(static_cast<std::size_t>(v.stride * (v.bottom - v.top)));
+  for (std::int64_t y = v.top; y < v.bottom; ++y)
+    std::memcpy(store.data() + (y - v.top) * v.stride, from.ScanLine(static_cast<int>(y)) + v.left,
+                static_cast<std::size_t>(v.stride) * 4);
+  v.base = store.data();
+  return v;
+}
+
+}  // namespace
+
+// Source pixels outside the source bitmap leave the destination as it was.
+void TCanvas::CopyRect(const TRect& dest, TCanvas* source, const TRect& sourceRect) {
+  if (!source || dest.IsEmpty() || sourceRect.IsEmpty()) return;
+  const TBitmap& from = source->owner_;
+  std::vector<std::uint32_t> snapshot;
+  const SourceView view = ViewOf(from, sourceRect, &from == &owner_, snapshot);
+  if (!view.base) return;
+  SpanWriter out(owner_, clip_.get());
+  const std::int64_t dw = dest.Width(), dh = dest.Height(), sw = sourceRect.Width(), sh = sourceRect.Height();
+  // Destination columns on the bitmap whose source column is on the source:
+  // the map is monotonic, so they form one run.
+  std::int64_t x0 = std::max(dest.Left, 0), x1 = std::min(dest.Right, out.Width());
+  const auto sourceX = [&](std::int64_t x) { return sourceRect.Left + SourceOffset(x - dest.Left, dw, sw); };
+  while (x0 < x1 && sourceX(x0) < view.left) ++x0;
+  while (x1 > x0 && sourceX(x1 - 1) >= view.right) --x1;
+  if (x0 >= x1) return;
+  const bool convert = !StoresEveryColour(owner_.Format()) && !SameFormat(owner_.Format(), from.Format());
+  const bool direct = sw == dw && !convert;
+  std::vector<std::int64_t> columns;
+  std::vector<std::uint32_t> line;
+  if (!direct) {
+    columns.resize(static_cast<std::size_t>(x1 - x0));
+    for (std::int64_t x = x0; x < x1; ++x) columns[static_cast<std::size_t>(x - x0)] = sourceX(x);
+    line.resize(columns.size());
+  }
+  const RowRange rows = VisibleRows(out, dest.Top, dest.Bottom);
+  for (std::int64_t y = rows.first; y < rows.last; ++y) {
+    const std::int64_t sy = sourceRect.Top + SourceOffset(y - dest.Top, dh, sh);
+    if (sy < view.top || sy >= view.bottom) continue;
+    if (direct) {
+      out.Copy(static_cast<int>(y), static_cast<int>(x0), static_cast<int>(x1), view.At(sourceX(x0), sy));
+      continue;
+    }
+    const std::uint32_t* row = view.At(view.left, sy);
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+      const std::uint32_t word = row[columns[i] - view.left];
+      line[i] = convert ? owner_.StoredPixel(WordToColor(word)) : word;
+    }
+    out.Copy(static_cast<int>(y), static_cast<int>(x0), static_cast<int>(x1), line.data());
+  }
+  out.Commit();
+}
+
+// ---- Path clip region ----
+
+void TCanvas::BeginPathRecording() {
+  recording_ = true;
+  path_.clear();
+  HoldContext();
+}
+
+void TCanvas::EndPathRecording() {
+  recording_ = false;
+}
+
+// The recorded ellipses combined by the even-odd rule: a pixel inside an odd
+// number of them is in. Outer box 8, inner box 4:
+//
+//   ..####..
+//   .######.
+//   ###..###
+//   ##....##
+//   ##....##
+//   ###..###
+//   .######.
+//   ..####..
+std::unique_ptr<TRegion> TCanvas::RecordedPathToRegion() {
+  recording_ = false;
+  const std::vector<PathFigure> figures = std::move(path_);
+  path_.clear();
+  if (figures.empty()) return std::make_unique<TRegion>();
+  int top = figures[0].box.Top, bottom = figures[0].box.Bottom;
+  for (const PathFigure& f : figures) {
+    top = std::min(top, f.box.Top);
+    bottom = std::max(bottom, f.box.Bottom);
+  }
+  auto region = std::make_unique<TRegion>(top);
+  std::vector<std::int64_t> edges;
+  std::vector<TRegion::Span> spans;
+  for (std::int64_t y = top; y < bottom; ++y) {
+    edges.clear();
+    for (const PathFigure& f : figures) {
+      const Span s = raster::EllipseRowSpan({f.box.Left, f.box.Top, f.box.Right, f.box.Bottom}, y);
+      if (s.Empty()) continue;
+      edges.push_back(s.x0);
+      edges.push_back(s.x1);
+    }
+    // Coverage flips at every edge, so the odd stretches lie between the
+    // first and second edge, the third and fourth, and so on.
+    std::sort(edges.begin(), edges.end());
+    spans.clear();
+    for (std::size_t i = 0; i + 1 < edges.size(); i += 2) {
+      if (edges[i] == edges[i + 1]) continue;
+      const TRegion::Span s{static_cast<int>(edges[i]), static_cast<int>(edges[i + 1])};
+      if (!spans.empty() && spans.back().x1 == s.x0)
+        spans.back().x1 = s.x1;
+      else
+        spans.push_back(s);
+    }
+    region->AppendRow(spans);
+  }
+  return region;
+}

@@ -40,32 +40,43 @@ void SetTextRenderer(TTextRenderer* renderer) {
 
 // ---- Regions ----
 
+TRegion::TRegion(int top, const std::vector<std::vector<Span>>& rows) : top_(top) {
+  for (const std::vector<Span>& row : rows) AppendRow(row);
+}
+
+void TRegion::AppendRow(std::span<const Span> spans) {
+  spans_.insert(spans_.end(), spans.begin(), spans.end());
+  rowEnds_.push_back(static_cast<std::uint32_t>(spans_.size()));
+}
+
 bool TRegion::Contains(int x, int y) const {
   for (const Span& s : Row(y))
     if (x >= s.x0 && x < s.x1) return true;
   return false;
 }
 
-const std::vector<TRegion::Span>& TRegion::Row(int y) const {
-  static const std::vector<Span> kNone;
-  const int i = y - top_;
-  if (i < 0 || i >= RowCount()) return kNone;
-  return rows_[static_cast<std::size_t>(i)];
+std::span<const TRegion::Span> TRegion::Row(int y) const {
+  const long long i = static_cast<long long>(y) - top_;
+  if (i < 0 || i >= RowCount()) return {};
+  const std::uint32_t begin = i == 0 ? 0 : rowEnds_[static_cast<std::size_t>(i - 1)];
+  return std::span<const Span>(spans_).subspan(begin, rowEnds_[static_cast<std::size_t>(i)] - begin);
 }
 
 TRect TRegion::Bounds() const {
   TRect b{};
   bool any = false;
   for (int i = 0; i < RowCount(); ++i) {
-    for (const Span& s : rows_[static_cast<std::size_t>(i)]) {
-      if (!any) {
-        b = Rect(s.x0, top_ + i, s.x1, top_ + i + 1);
-        any = true;
-      } else {
-        b.Left = std::min(b.Left, s.x0);
-        b.Right = std::max(b.Right, s.x1);
-        b.Bottom = top_ + i + 1;
-      }
+    const std::span<const Span> row = Row(top_ + i);
+    if (row.empty()) continue;
+    // Spans are sorted, so the row's extent is its first and last span.
+    const int y = top_ + i;
+    if (!any) {
+      b = Rect(row.front().x0, y, row.back().x1, y + 1);
+      any = true;
+    } else {
+      b.Left = std::min(b.Left, row.front().x0);
+      b.Right = std::max(b.Right, row.back().x1);
+      b.Bottom = y + 1;
     }
   }
   return b;
@@ -97,8 +108,11 @@ void TCanvas::MoveTo(int x, int y) {
 }
 
 TRect TCanvas::ClipRect() const {
-  if (clip_) return clip_->Bounds();
-  return Rect(0, 0, owner_.width_, owner_.height_);
+  if (!clip_) return Rect(0, 0, owner_.width_, owner_.height_);
+  const TRect b = clip_->Bounds();
+  const TRect r = Rect(std::max(b.Left, 0), std::max(b.Top, 0), std::min(b.Right, owner_.width_),
+                       std::min(b.Bottom, owner_.height_));
+  return r.IsEmpty() ? TRect{} : r;
 }
 
 void TCanvas::TextOut(int x, int y, const std::string& text) {
@@ -119,6 +133,10 @@ void TCanvas::SelectClipRegion(const TRegion* region) {
     return;
   }
   clip_ = std::make_unique<TRegion>(*region);
+  HoldContext();
+}
+
+void TCanvas::HoldContext() {
   if (std::find(gCanvasesWithContext.begin(), gCanvasesWithContext.end(), this) == gCanvasesWithContext.end())
     gCanvasesWithContext.push_back(this);
 }
@@ -169,12 +187,15 @@ std::uint32_t TBitmap::StoredPixel(TColor c) const {
   return lastStored_;
 }
 
+// A negative size counts as 0.
 void TBitmap::SetWidth(int w) {
-  if (w != width_) Resize(std::max(w, 0), height_);
+  w = std::max(w, 0);
+  if (w != width_) Resize(w, height_);
 }
 
 void TBitmap::SetHeight(int h) {
-  if (h != height_) Resize(width_, std::max(h, 0));
+  h = std::max(h, 0);
+  if (h != height_) Resize(width_, h);
 }
 
 void TBitmap::Resize(int w, int h) {
@@ -182,34 +203,49 @@ void TBitmap::Resize(int w, int h) {
   const std::uint32_t fill = StoredPixel(canvas_ ? canvas_->Brush->Color() : clWhite);
   std::vector<std::uint32_t> pixels;
   if (w > 0 && h > 0) {
-    pixels.assign(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), fill);
+    // Built aside first, so that a failed allocation leaves the bitmap as it was.
+    try {
+      pixels.assign(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), fill);
+    } catch (const std::bad_alloc&) {
+      throw EDaubixError("システム リソースが足りません");
+    } catch (const std::length_error&) {
+      throw EDaubixError("システム リソースが足りません");
+    }
     const int cw = std::min(w, width_), ch = std::min(h, height_);
     if (cw > 0)
       for (int y = 0; y < ch; ++y)
-        std::memcpy(pixels.data() + static_cast<std::size_t>(y) * w, ScanLine(y), static_cast<std::size_t>(cw) * 4);
+        std::memcpy(pixels.data() + static_cast<std::size_t>(y) * w, ScanLine(y),
+                    static_cast<std::size_t>(cw) * 4);
   }
+  // The display must redraw what was there before as well as the new area.
+  const TRect changed = Rect(0, 0, std::max(w, width_), std::max(h, height_));
   width_ = w;
   height_ = h;
   pixels_ = std::move(pixels);
   originalFile_.clear();
   if (canvas_) canvas_->ReleaseContext();
-  MarkDirty(Rect(0, 0, w, h));
+  MarkDirty(changed);
 }
 
 void TBitmap::Assign(int width, int height, TPixelFormat format, std::vector<std::uint32_t> pixels,
                      std::vector<std::uint8_t> originalFile) {
+  if (width < 0 || height < 0 ||
+      pixels.size() != static_cast<std::size_t>(width) * static_cast<std::size_t>(height))
+    throw std::invalid_argument("TBitmap::Assign: pixel count does not match the size");
+  const TRect changed = Rect(0, 0, std::max(width, width_), std::max(height, height_));
   width_ = width;
   height_ = height;
   format_ = std::move(format);
   pixels_ = std::move(pixels);
   lastReduced_ = -1;
   if (canvas_) canvas_->ReleaseContext();
-  MarkDirty(Rect(0, 0, width, height));
+  MarkDirty(changed);
   originalFile_ = std::move(originalFile);  // after MarkDirty, which drops it
 }
 
 void TBitmap::MarkDirty(const TRect& r) {
-  if (!originalFile_.empty() && !r.IsEmpty()) originalFile_.clear();
+  if (r.IsEmpty()) return;  // nothing changed
+  originalFile_.clear();
   if (!dirtyPending_) {
     dirty_ = r;
     dirtyPending_ = true;

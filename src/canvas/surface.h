@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -31,7 +32,9 @@ struct TRect {
   friend bool operator==(const TRect&, const TRect&) = default;
 };
 
-inline TRect Rect(int l, int t, int r, int b) { return TRect{l, t, r, b}; }
+inline TRect Rect(int l, int t, int r, int b) {
+  return TRect{l, t, r, b};
+}
 void InflateRect(TRect& r, int dx, int dy);
 
 // Every error the program raises: what() is the exact message text.
@@ -147,8 +150,10 @@ class TCanvas : public TObject {
 
  private:
   struct PathFigure {
-    TRect box;
+    TRect box;  // edges in order, not empty
   };
+  // Keeps this canvas on the list of contexts let go after the current event.
+  void HoldContext();
   TBitmap& owner_;
   TPen pen_;
   TBrush brush_;
@@ -169,23 +174,30 @@ void SelectClipRgn(HDC dc, const TRegion* region);
 // toolkit calls this when it has finished handling an event.
 void ReleaseCanvasContexts();
 
-// A set of pixels as sorted, disjoint spans per row.
+// A set of pixels as sorted, disjoint spans per row, stored flat so that a
+// copy costs two allocations whatever the number of rows.
 class TRegion {
  public:
   struct Span {
     int x0, x1;  // x0 <= x < x1
   };
   TRegion() = default;
-  TRegion(int top, std::vector<std::vector<Span>> rows) : top_(top), rows_(std::move(rows)) {}
+  // rows[i] holds the spans of row top + i.
+  TRegion(int top, const std::vector<std::vector<Span>>& rows);
+  // An empty region whose rows are appended in order from `top` down.
+  explicit TRegion(int top) : top_(top) {}
+  void AppendRow(std::span<const Span> spans);
+
   bool Contains(int x, int y) const;
   TRect Bounds() const;
   int Top() const { return top_; }
-  int RowCount() const { return static_cast<int>(rows_.size()); }
-  const std::vector<Span>& Row(int y) const;  // y in bitmap coordinates
+  int RowCount() const { return static_cast<int>(rowEnds_.size()); }
+  std::span<const Span> Row(int y) const;  // y in bitmap coordinates
 
  private:
   int top_ = 0;
-  std::vector<std::vector<Span>> rows_;
+  std::vector<Span> spans_;
+  std::vector<std::uint32_t> rowEnds_;  // spans of row i end at rowEnds_[i]
 };
 
 // How a bitmap read from a file stores its pixels; the program's own bitmaps
@@ -196,7 +208,7 @@ struct TPixelFormat {
   // Channel masks for 16 and 32 bits (red, green, blue); 0x7C00, 0x3E0, 0x1F
   // for plain 16-bit files.
   std::uint32_t masks[3] = {0xFF0000, 0xFF00, 0xFF};
-  bool bitFields = false;  // written with compression 3 and the masks
+  bool bitFields = false;   // written with compression 3 and the masks
   bool coreHeader = false;  // written back with the 12-byte header
 };
 
