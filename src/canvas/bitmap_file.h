@@ -16,6 +16,7 @@ constexpr std::int64_t kMaxBitmapPixels = std::int64_t{1} << 28;
 
 // Whether a picture of width x height pixels may be held; false for negative
 // sizes and for products beyond kMaxBitmapPixels (computed without overflow).
+// A picture with no pixels (a side of 0) is always allowed.
 bool BitmapSizeAllowed(std::int64_t width, std::int64_t height);
 
 // Replaces `into`'s picture with the file held in data[0, size); on any error
@@ -46,4 +47,7 @@ namespace BitmapFileTesting {
 // Makes every file write of SaveToFile fail with ENOSPC once `bytes` bytes have
 // been written (nullopt: writes work again). A seam for the failure paths.
 void FailWritesAfter(std::optional<std::uint64_t> bytes);
+// Lowers the pixel limit (never raises it past kMaxBitmapPixels), so that a fuzzer
+// does not spend its time filling gigabytes of zeros.
+void LimitPixels(std::int64_t maxPixels);
 }  // namespace BitmapFileTesting

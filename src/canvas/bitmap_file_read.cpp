@@ -16,6 +16,8 @@ using namespace bmp;
 
 namespace {
 
+std::int64_t gMaxPixels = kMaxBitmapPixels;
+
 enum class ReadFault {
   kNone,
   kInvalid,      // not a bitmap we can make sense of
@@ -353,7 +355,11 @@ bool BitmapSizeAllowed(std::int64_t width, std::int64_t height) {
   if (width < 0 || height < 0) return false;
   if (width == 0 || height == 0) return true;
   // Divide rather than multiply, so that no pair of 64-bit sizes overflows.
-  return width <= kMaxBitmapPixels && height <= kMaxBitmapPixels / width;
+  return width <= gMaxPixels && height <= gMaxPixels / width;
+}
+
+void BitmapFileTesting::LimitPixels(std::int64_t maxPixels) {
+  gMaxPixels = std::clamp<std::int64_t>(maxPixels, 1, kMaxBitmapPixels);
 }
 
 void ReadBitmapFile(const std::uint8_t* data, std::size_t size, TBitmap& into) {

@@ -5,6 +5,7 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -410,6 +411,65 @@ TEST(BitmapFile, DrawnEightBitPictureKeepsItsTable) {
   EXPECT_EQ(file[54 + 16], 2);
   EXPECT_EQ(file[54 + 17], 3);
   EXPECT_EQ(file[54 + 18], 2);
+}
+
+// ---- Fuzzing seeds ----
+
+// One small file of every kind the reader takes. DAUBIX_WRITE_FUZZ_SEEDS=1 writes them to
+// fuzz/corpus/bmp; otherwise the committed seeds are checked against them.
+std::map<std::string, Bytes> FuzzSeeds() {
+  std::map<std::string, Bytes> seeds;
+  const auto sample = [&](const char* name, TPixelFormat format) {
+    TBitmap b;
+    MakeSample(b, std::move(format));
+    seeds[name] = WriteBitmapFile(b);
+  };
+  sample("pal1.bmp", Indexed(1, {clBlack, clWhite}));
+  sample("pal4.bmp", Indexed(4, {kTable4, kTable4 + 6}));
+  sample("pal8.bmp", Indexed(8, {kTable4, kTable4 + 6}));
+  sample("core8.bmp", Indexed(8, FullTable(), true));
+  sample("core24.bmp", Indexed(24, {}, true));
+  sample("rgb555.bmp", Masked(16, 0x7C00, 0x3E0, 0x1F, false));
+  sample("rgb565.bmp", Masked(16, 0xF800, 0x7E0, 0x1F, true));
+  sample("rgb24.bmp", Indexed(24, {}));
+  sample("rgb32.bmp", TPixelFormat{});
+  sample("rgb32bf.bmp", Masked(32, 0xFF, 0xFF00, 0xFF0000, true));
+  seeds["topdown8.bmp"] = MakeBmp(TestBmp{.width = 3,
+                                          .height = -2,
+                                          .depth = 8,
+                                          .clrUsed = 2,
+                                          .table = {0xFF0000, 0xFF},
+                                          .pixels = {0, 1, 0, 0, 1, 0, 1, 0}});
+  seeds["v5rgb565.bmp"] = MakeBmp(TestBmp{.headerSize = 124,
+                                          .width = 2,
+                                          .height = 1,
+                                          .depth = 16,
+                                          .compression = 3,
+                                          .masks = {0xF800, 0x7E0, 0x1F},
+                                          .pixels = {0, 0xF8, 0x1F, 0}});
+  seeds["rle8.bmp"] = Rle8File({3, 1, 0, 0, 0, 3, 2, 3, 1, 0, 0, 0, 0, 2, 1, 1, 2, 3, 0, 1});
+  seeds["rle4.bmp"] = MakeBmp(TestBmp{.width = 5,
+                                      .height = 2,
+                                      .depth = 4,
+                                      .compression = 2,
+                                      .clrUsed = 4,
+                                      .table = {0x000000, 0xFF0000, 0x00FF00, 0xFFFFFF},
+                                      .pixels = {5, 0x12, 0, 0, 0, 3, 0x31, 0x20, 0, 1}});
+  return seeds;
+}
+
+TEST(BitmapFile, FuzzSeedsReadAndAreCommitted) {
+  const std::filesystem::path dir = DAUBIX_FUZZ_CORPUS_DIR;
+  const bool write = std::getenv("DAUBIX_WRITE_FUZZ_SEEDS") != nullptr;
+  for (const auto& [name, bytes] : FuzzSeeds()) {
+    TBitmap b;
+    EXPECT_NO_THROW(Read(bytes, b)) << name;
+    if (write)
+      std::ofstream(dir / name, std::ios::binary)
+          .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    std::ifstream in(dir / name, std::ios::binary);
+    EXPECT_EQ(Bytes(std::istreambuf_iterator<char>(in), {}), bytes) << name;
+  }
 }
 
 // ---- Files on disk ----
