@@ -3,6 +3,8 @@
 // fill, so the cost is one fill per row plus a little arithmetic.
 #include "canvas/raster.h"
 
+#include <immintrin.h>
+
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -40,15 +42,23 @@ std::int64_t Isqrt(UWide v) {
 // ellipse w x h, in a row whose doubled vertical offset is dy, with m of the
 // parity that pixel centres have (w + 1); -1 when no centre of the row is
 // inside. Inside means dx^2 h^2 + dy^2 w^2 <= w^2 h^2, so the test below is
-// dx^2 h^2 <= w^2 (h^2 - dy^2), exact in 128 bits for w, h < 2^31.
+// dx^2 h^2 <= w^2 (h^2 - dy^2): exact in 64 bits for w, h < 2^15, in 128 bits
+// below 2^31, and in long double beyond.
 std::int64_t EllipseHalfWidth(std::int64_t w, std::int64_t h, std::int64_t dy) {
-  constexpr std::int64_t kExact = std::int64_t{1} << 31;
-  std::int64_t m;
-  if (w < kExact && h < kExact) {
-    const UWide h2 = UWide(h * h);
-    const UWide rhs = UWide(w * w) * UWide(h * h - dy * dy);
+  constexpr std::int64_t kSmall = std::int64_t{1} << 15, kExact = std::int64_t{1} << 31;
+  std::int64_t m = 0;
+  if (w < kExact && h < kExact)
     m = static_cast<std::int64_t>(static_cast<double>(w) * std::sqrt(static_cast<double>(h * h - dy * dy)) /
                                   static_cast<double>(h));
+  if (w < kSmall && h < kSmall) {
+    // Every product below stays under 2^60.
+    const std::uint64_t h2 = static_cast<std::uint64_t>(h * h);
+    const std::uint64_t rhs = static_cast<std::uint64_t>(w * w) * static_cast<std::uint64_t>(h * h - dy * dy);
+    while (m > 0 && static_cast<std::uint64_t>(m * m) * h2 > rhs) --m;
+    while (static_cast<std::uint64_t>((m + 1) * (m + 1)) * h2 <= rhs) ++m;
+  } else if (w < kExact && h < kExact) {
+    const UWide h2 = UWide(h * h);
+    const UWide rhs = UWide(w * w) * UWide(h * h - dy * dy);
     while (m > 0 && UWide(m) * UWide(m) * h2 > rhs) --m;
     while (UWide(m + 1) * UWide(m + 1) * h2 <= rhs) ++m;
   } else {
@@ -73,12 +83,66 @@ Span EllipseRowSpan(const Box& box, std::int64_t y) {
   return {(s - m) / 2, (s + m) / 2 + 1};
 }
 
+namespace {
+
+// Four vector stores per step; the tail word by word. Unaligned stores cost
+// next to nothing on the processors that have AVX2.
+// Fills larger than this bypass the cache, as memset does: the data would
+// not stay there anyway, and the processor need not read the lines first.
+constexpr std::size_t kStreamWords = std::size_t{1} << 21;  // 8 MB
+
+__attribute__((target("avx2"))) void FillWordsAvx2(std::uint32_t* p, std::size_t n, std::uint32_t word) {
+  const __m256i v = _mm256_set1_epi32(static_cast<int>(word));
+  std::size_t i = 0;
+  if (n >= kStreamWords) {
+    for (; (reinterpret_cast<std::uintptr_t>(p + i) & 31) != 0; ++i) p[i] = word;
+    for (; i + 8 <= n; i += 8) _mm256_stream_si256(reinterpret_cast<__m256i*>(p + i), v);
+    _mm_sfence();
+  }
+  for (; i + 32 <= n; i += 32) {
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p + i), v);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p + i + 8), v);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p + i + 16), v);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p + i + 24), v);
+  }
+  for (; i + 8 <= n; i += 8) _mm256_storeu_si256(reinterpret_cast<__m256i*>(p + i), v);
+  for (; i < n; ++i) p[i] = word;
+}
+
+void FillWordsSse2(std::uint32_t* p, std::size_t n, std::uint32_t word) {
+  const __m128i v = _mm_set1_epi32(static_cast<int>(word));
+  std::size_t i = 0;
+  if (n >= kStreamWords) {
+    for (; (reinterpret_cast<std::uintptr_t>(p + i) & 15) != 0; ++i) p[i] = word;
+    for (; i + 4 <= n; i += 4) _mm_stream_si128(reinterpret_cast<__m128i*>(p + i), v);
+    _mm_sfence();
+  }
+  for (; i + 16 <= n; i += 16) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p + i), v);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p + i + 4), v);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p + i + 8), v);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p + i + 12), v);
+  }
+  for (; i + 4 <= n; i += 4) _mm_storeu_si128(reinterpret_cast<__m128i*>(p + i), v);
+  for (; i < n; ++i) p[i] = word;
+}
+
+}  // namespace
+
+void FillWords(std::uint32_t* p, std::size_t n, std::uint32_t word) {
+  static const bool avx2 = __builtin_cpu_supports("avx2");
+  if (avx2)
+    FillWordsAvx2(p, n, word);
+  else
+    FillWordsSse2(p, n, word);
+}
+
 void SpanWriter::FillClipped(int y, int x0, int x1, std::uint32_t word) {
   std::uint32_t* row = bitmap_.ScanLine(y);
   for (const TRegion::Span& c : clip_->Row(y)) {
     const int a = std::max(x0, c.x0), b = std::min(x1, c.x1);
     if (a >= b) continue;
-    std::fill_n(row + a, b - a, word);
+    FillRun(row + a, b - a, word);
     Grow(a, y, b);
   }
 }
@@ -191,7 +255,7 @@ void TCanvas::FillRect(const TRect& r) {
     // Whole rows are one contiguous run of the store.
     const auto count =
         static_cast<std::size_t>(rows.last - rows.first) * static_cast<std::size_t>(out.Width());
-    std::fill_n(owner_.ScanLine(static_cast<int>(rows.first)), count, word);
+    raster::FillWords(owner_.ScanLine(static_cast<int>(rows.first)), count, word);
     owner_.MarkDirty(Rect(0, static_cast<int>(rows.first), out.Width(), static_cast<int>(rows.last)));
     return;
   }
@@ -265,63 +329,160 @@ void DrawThinLine(SpanWriter& out, std::int64_t x0, std::int64_t y0, std::int64_
   // Minor coordinate b0 + floor((2 db i + n) / 2n), carried as quotient q and
   // remainder r so each step costs an add and a compare.
   const std::int64_t twoN = 2 * n, twoDb = 2 * db;
-  const raster::Wide num = raster::Wide(twoDb) * first + n;
-  auto q = static_cast<std::int64_t>(raster::FloorDiv<raster::Wide>(num, twoN));
-  auto r = static_cast<std::int64_t>(num - raster::Wide(q) * twoN);
-  for (std::int64_t i = first; i < last; ++i) {
-    const std::int64_t a = a0 + step * i, b = b0 + q;
-    if (xMajor)
-      out.Fill(b, {a, a + 1}, word);
-    else
-      out.Fill(a, {b, b + 1}, word);
-    r += twoDb;
-    if (r >= twoN) {
-      r -= twoN;
-      ++q;
-    } else if (r < 0) {
-      r += twoN;
-      --q;
+  std::int64_t q = 0, r = n;  // at i = 0
+  if (first != 0) {
+    std::int64_t num;
+    if (!__builtin_mul_overflow(twoDb, first, &num) && !__builtin_add_overflow(num, n, &num)) {
+      q = raster::FloorDiv(num, twoN);
+      r = num - q * twoN;
+    } else {
+      const raster::Wide wide = raster::Wide(twoDb) * first + n;
+      q = static_cast<std::int64_t>(raster::FloorDiv<raster::Wide>(wide, twoN));
+      r = static_cast<std::int64_t>(wide - raster::Wide(q) * twoN);
     }
   }
+  const std::int64_t minorLimit = xMajor ? out.Height() : out.Width();
+  std::int64_t b = b0 + q;
+  if (out.HasClip()) {
+    for (std::int64_t i = first; i < last; ++i) {
+      if (b >= 0 && b < minorLimit) {
+        const std::int64_t a = a0 + step * i;
+        out.Plot(static_cast<int>(xMajor ? a : b), static_cast<int>(xMajor ? b : a), word);
+      }
+      r += twoDb;
+      if (r >= twoN)
+        r -= twoN, ++b;
+      else if (r < 0)
+        r += twoN, --b;
+    }
+    return;
+  }
+  // Without a clip region: step an index through the store, and take what
+  // changed from the first and last pixel painted (both coordinates move
+  // one way only).
+  std::uint32_t* const pixels = out.Row(0);
+  const std::int64_t stride = out.Width();
+  const std::int64_t majorStep = xMajor ? step : step * stride, minorStep = xMajor ? stride : 1;
+  const std::int64_t aFirst = a0 + step * first;
+  std::int64_t index = xMajor ? b * stride + aFirst : aFirst * stride + b;
+  std::int64_t paintedFirst = -1, paintedLast = -1, bFirst = 0, bLast = 0;
+  for (std::int64_t i = first; i < last; ++i) {
+    if (static_cast<std::uint64_t>(b) < static_cast<std::uint64_t>(minorLimit)) {
+      pixels[index] = word;
+      if (paintedFirst < 0) paintedFirst = i, bFirst = b;
+      paintedLast = i;
+      bLast = b;
+    }
+    index += majorStep;
+    r += twoDb;
+    if (r >= twoN)
+      r -= twoN, ++b, index += minorStep;
+    else if (r < 0)
+      r += twoN, --b, index -= minorStep;
+  }
+  if (paintedFirst < 0) return;
+  const std::int64_t aA = a0 + step * paintedFirst, aB = a0 + step * paintedLast;
+  const auto lo = [](std::int64_t u, std::int64_t v) { return static_cast<int>(std::min(u, v)); };
+  const auto hi = [](std::int64_t u, std::int64_t v) { return static_cast<int>(std::max(u, v)) + 1; };
+  if (xMajor)
+    out.Grow(lo(aA, aB), lo(bFirst, bLast), hi(aA, aB), hi(bFirst, bLast));
+  else
+    out.Grow(lo(bFirst, bLast), lo(aA, aB), hi(bFirst, bLast), hi(aA, aB));
 }
+
+using raster::Wide;
+
+// floor(n / a) for an n that grows by a fixed step each row (a > 0), carried
+// as quotient and remainder so a row costs additions, not a division.
+class FloorTracker {
+ public:
+  FloorTracker(Wide n, Wide step, Wide a)
+      : q_(raster::FloorDiv(n, a)),
+        r_(n - q_ * a),
+        qs_(raster::FloorDiv(step, a)),
+        rs_(step - qs_ * a),
+        a_(a) {}
+  Wide Value() const { return q_; }
+  void Advance() {
+    q_ += qs_;
+    r_ += rs_;
+    if (r_ >= a_) {
+      r_ -= a_;
+      ++q_;
+    }
+  }
+
+ private:
+  Wide q_, r_, qs_, rs_, a_;
+};
+
+// Pixels x of successive rows with lo <= a x + b <= hi, where b grows by
+// bStep from one row to the next.
+class LinearRows {
+ public:
+  LinearRows(Wide a, Wide b, Wide bStep, Wide lo, Wide hi)
+      : flat_(a == 0),
+        sign_(a < 0 ? -1 : 1),
+        b_(b),
+        bStep_(bStep),
+        lo_(lo),
+        hi_(hi),
+        // With a > 0: x >= ceil((lo - b) / a) = -floor((b - lo) / a), x <= floor((hi - b) / a).
+        first_(sign_ * b - (sign_ > 0 ? lo : -hi), sign_ * bStep, flat_ ? 1 : sign_ * a),
+        last_((sign_ > 0 ? hi : -lo) - sign_ * b, -sign_ * bStep, flat_ ? 1 : sign_ * a) {}
+  Span Current() const {
+    static constexpr Wide kAll = Wide(1) << 62;
+    if (flat_) return (lo_ <= b_ && b_ <= hi_) ? Span{-kAll, kAll} : Span{};
+    const auto clamp = [](Wide v) { return static_cast<std::int64_t>(std::clamp<Wide>(v, -kAll, kAll)); };
+    return {clamp(-first_.Value()), clamp(last_.Value() + 1)};
+  }
+  void Advance() {
+    b_ += bStep_;
+    first_.Advance();
+    last_.Advance();
+  }
+
+ private:
+  bool flat_;
+  int sign_;
+  Wide b_, bStep_, lo_, hi_;
+  FloorTracker first_, last_;
+};
 
 // The straight part of a wide line: pixel centres whose projection falls on
 // the segment and whose distance from it is at most w / 2. Worked in doubled
 // coordinates (X = 2x + 1) so every test is exact in integers: with d the
 // segment's direction and A its doubled start, a centre P is in when
 //   |(P - A) x d| <= K = isqrt(w^2 |d|^2)  and  0 <= (P - A) . d <= 2 |d|^2.
-// Int is 64-bit for ordinary coordinates and 128-bit for extreme ones.
-struct Band {
-  std::int64_t ax, ay, dx, dy, k;
-  raster::Wide len2;
-};
-
-template <class Int>
-Span SolveLinear(Int a, Int b, Int lo, Int hi) {  // pixels x with lo <= a x + b <= hi
-  static constexpr std::int64_t kAll = std::int64_t{1} << 62;
-  if (a == 0) return (lo <= b && b <= hi) ? Span{-kAll, kAll} : Span{};
-  if (a < 0) {
-    a = -a;
-    b = -b;
-    std::swap(lo, hi);
-    lo = -lo;
-    hi = -hi;
+// Both are linear in x for a given row, and move by a fixed step per row.
+class BandRows {
+ public:
+  BandRows(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1, std::int64_t w, std::int64_t y)
+      : across_(MakeAcross(x0, y0, x1, y1, w, y)), along_(MakeAlong(x0, y0, x1, y1, w, y)) {}
+  // The current row's span; then moves to the next row.
+  Span Next() {
+    const Span a = across_.Current(), b = along_.Current();
+    across_.Advance();
+    along_.Advance();
+    return {std::max(a.x0, b.x0), std::min(a.x1, b.x1)};
   }
-  const Int x0 = raster::CeilDiv<Int>(lo - b, a), x1 = raster::FloorDiv<Int>(hi - b, a) + 1;
-  const auto clamp = [](Int v) { return static_cast<std::int64_t>(std::clamp<Int>(v, -kAll, kAll)); };
-  return {clamp(x0), clamp(x1)};
-}
 
-template <class Int>
-Span BandRowSpan(const Band& band, std::int64_t y) {
-  const Int rel = Int(2 * y + 1) - band.ay;
-  const Int cross0 = Int(band.dy) * (1 - band.ax) - rel * band.dx;
-  const Int proj0 = Int(band.dx) * (1 - band.ax) + rel * band.dy;
-  const Span across = SolveLinear<Int>(Int(2 * band.dy), cross0, Int(-band.k), Int(band.k));
-  if (across.Empty()) return {};
-  const Span along = SolveLinear<Int>(Int(2 * band.dx), proj0, Int(0), static_cast<Int>(band.len2));
-  return {std::max(across.x0, along.x0), std::min(across.x1, along.x1)};
-}
+ private:
+  static LinearRows MakeAcross(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1,
+                               std::int64_t w, std::int64_t y) {
+    const Wide ax = 2 * x0 + (w & 1), ay = 2 * y0 + (w & 1), dx = x1 - x0, dy = y1 - y0;
+    const Wide k = raster::Isqrt(raster::UWide(w * w) * raster::UWide(dx * dx + dy * dy));
+    // (X - ax) dy - (Y - ay) dx with X = 2x + 1, Y = 2y + 1.
+    return LinearRows(2 * dy, dy * (1 - ax) - (2 * y + 1 - ay) * dx, -2 * dx, -k, k);
+  }
+  static LinearRows MakeAlong(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1,
+                              std::int64_t w, std::int64_t y) {
+    const Wide ax = 2 * x0 + (w & 1), ay = 2 * y0 + (w & 1), dx = x1 - x0, dy = y1 - y0;
+    // (X - ax) dx + (Y - ay) dy.
+    return LinearRows(2 * dx, dx * (1 - ax) + (2 * y + 1 - ay) * dy, 2 * dy, 0, 2 * (dx * dx + dy * dy));
+  }
+  LinearRows across_, along_;
+};
 
 // The round ends of a wide line. Rows of the disc of diameter w are kept for
 // the last width used, since a stroke draws many segments of one width.
@@ -369,20 +530,15 @@ void DrawWideLine(SpanWriter& out, std::int64_t x0, std::int64_t y0, std::int64_
   const Box cap1{x1 - half, y1 - half, x1 - half + w, y1 - half + w};
   const DiscRows disc(w);
   const bool hasBand = x0 != x1 || y0 != y1;
-  Band band{2 * x0 + (w & 1), 2 * y0 + (w & 1), x1 - x0, y1 - y0, 0, 0};
-  const raster::Wide d2 = raster::Wide(band.dx) * band.dx + raster::Wide(band.dy) * band.dy;
-  band.len2 = 2 * d2;
-  band.k = raster::Isqrt(raster::UWide(w * w) * raster::UWide(d2));
-  constexpr std::int64_t kSmall = std::int64_t{1} << 26;  // 64-bit products stay below 2^62
-  const bool small = std::max({std::abs(x0), std::abs(y0), std::abs(x1), std::abs(y1)}) < kSmall;
   const RowRange rows = VisibleRows(out, std::min(cap0.top, cap1.top), std::max(cap0.bottom, cap1.bottom));
+  BandRows band(x0, y0, x1, y1, w, rows.first);
   for (std::int64_t y = rows.first; y < rows.last; ++y) {
     Span s;
     if (y >= cap0.top && y < cap0.bottom) s = raster::Union(s, disc.At(cap0, y));
     if (y >= cap1.top && y < cap1.bottom) s = raster::Union(s, disc.At(cap1, y));
     // The shape is convex, so the pieces of a row meet: their hull is the row.
-    if (hasBand)
-      s = raster::Union(s, small ? BandRowSpan<std::int64_t>(band, y) : BandRowSpan<raster::Wide>(band, y));
+    const Span b = band.Next();
+    if (hasBand) s = raster::Union(s, b);
     out.Fill(y, s, word);
   }
 }

@@ -42,6 +42,9 @@ struct Box {
 //                                 .####.
 Span EllipseRowSpan(const Box& box, std::int64_t y);
 
+// Stores `word` into p[0 .. n): vector stores, as wide as the processor has.
+void FillWords(std::uint32_t* p, std::size_t n, std::uint32_t word);
+
 // Paints spans into a bitmap, cut at its edges and at the clip region, and
 // gathers the bounding box of what it changed for one MarkDirty at the end.
 class SpanWriter {
@@ -57,8 +60,23 @@ class SpanWriter {
     const int x1 = static_cast<int>(std::min<std::int64_t>(s.x1, width_));
     if (x0 >= x1) return;
     if (clip_) return FillClipped(static_cast<int>(y), x0, x1, word);
-    std::fill_n(bitmap_.ScanLine(static_cast<int>(y)) + x0, x1 - x0, word);
+    FillRun(bitmap_.ScanLine(static_cast<int>(y)) + x0, x1 - x0, word);
     Grow(x0, static_cast<int>(y), x1);
+  }
+  bool HasClip() const { return clip_ != nullptr; }
+  std::uint32_t* Row(int y) { return bitmap_.ScanLine(y); }
+  // Adds the box x0 <= x < x1, y0 <= y < y1 to what changed.
+  void Grow(int x0, int y0, int x1, int y1) {
+    minX_ = std::min(minX_, x0);
+    maxX_ = std::max(maxX_, x1);
+    minY_ = std::min(minY_, y0);
+    maxY_ = std::max(maxY_, y1);
+  }
+  // One pixel at (x, y) on the bitmap.
+  void Plot(int x, int y, std::uint32_t word) {
+    if (clip_ && !clip_->Contains(x, y)) return;
+    bitmap_.ScanLine(y)[x] = word;
+    Grow(x, y, x + 1);
   }
   // Copies words into row y, x0 <= x < x1 (inside the bitmap); from[0] goes to x0.
   void Copy(int y, int x0, int x1, const std::uint32_t* from);
@@ -66,13 +84,12 @@ class SpanWriter {
   void Commit();
 
  private:
-  void FillClipped(int y, int x0, int x1, std::uint32_t word);
-  void Grow(int x0, int y, int x1) {
-    minX_ = std::min(minX_, x0);
-    maxX_ = std::max(maxX_, x1);
-    minY_ = std::min(minY_, y);
-    maxY_ = std::max(maxY_, y + 1);
+  static void FillRun(std::uint32_t* p, int n, std::uint32_t word) {
+    if (n > 8) return FillWords(p, static_cast<std::size_t>(n), word);
+    for (int i = 0; i < n; ++i) p[i] = word;  // short runs: no call
   }
+  void FillClipped(int y, int x0, int x1, std::uint32_t word);
+  void Grow(int x0, int y, int x1) { Grow(x0, y, x1, y + 1); }
   TBitmap& bitmap_;
   const TRegion* clip_;
   int width_, height_;

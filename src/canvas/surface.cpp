@@ -176,7 +176,7 @@ TCanvas* TBitmap::Canvas() {
   return canvas_.get();
 }
 
-std::uint32_t TBitmap::StoredPixel(TColor c) const {
+std::uint32_t TBitmap::ReducedPixel(TColor c) const {
   const TColor rgb = ColorToRGB(c);
   if (format_.depth == 32 && !format_.bitFields) return ColorToWord(rgb);
   if (format_.depth == 24) return ColorToWord(rgb);
@@ -243,7 +243,9 @@ void TBitmap::Assign(int width, int height, TPixelFormat format, std::vector<std
   originalFile_ = std::move(originalFile);  // after MarkDirty, which drops it
 }
 
-void TBitmap::MarkDirty(const TRect& r) {
+// The slow path of MarkDirty: the first change since the rectangle was taken,
+// or one that drops the kept file bytes.
+void TBitmap::MarkFirstDirty(const TRect& r) {
   if (r.IsEmpty()) return;  // nothing changed
   originalFile_.clear();
   if (!dirtyPending_) {

@@ -2,6 +2,7 @@
 // and their canvases. Exact, aliased drawing; no Qt here.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -20,6 +21,15 @@ constexpr TColor clBlue = 0xFF0000;
 constexpr TColor clDefault = 0x20000000;
 constexpr TColor clBtnFace = static_cast<TColor>(0xFF00000F);
 constexpr TColor clWindowText = static_cast<TColor>(0xFF000008);
+
+// Stored word 0xFFRRGGBB <-> TColor 0x00BBGGRR.
+inline std::uint32_t ColorToWord(TColor c) {
+  const auto u = static_cast<std::uint32_t>(c);
+  return 0xFF000000u | ((u & 0xFFu) << 16) | (u & 0xFF00u) | ((u >> 16) & 0xFFu);
+}
+inline TColor WordToColor(std::uint32_t w) {
+  return static_cast<TColor>(((w & 0xFFu) << 16) | (w & 0xFF00u) | ((w >> 16) & 0xFFu));
+}
 
 // Resolves system colours: a plain 0x00BBGGRR colour, never with the top bit set.
 TColor ColorToRGB(TColor c);
@@ -248,11 +258,20 @@ class TBitmap : public TObject {
 
   // The colour this bitmap stores when asked to draw c: system colours
   // resolved, then reduced to what the depth or colour table can hold.
-  std::uint32_t StoredPixel(TColor c) const;
+  std::uint32_t StoredPixel(TColor c) const {
+    if (c >= 0 && (format_.depth == 24 || (format_.depth == 32 && !format_.bitFields))) return ColorToWord(c);
+    return ReducedPixel(c);
+  }
 
   // Change tracking for the display: drawing grows the dirty rectangle and,
   // on the first change after it was taken, calls the change hook once.
-  void MarkDirty(const TRect& r);
+  void MarkDirty(const TRect& r) {
+    if (!dirtyPending_ || !originalFile_.empty() || r.IsEmpty()) return MarkFirstDirty(r);
+    dirty_.Left = std::min(dirty_.Left, r.Left);
+    dirty_.Top = std::min(dirty_.Top, r.Top);
+    dirty_.Right = std::max(dirty_.Right, r.Right);
+    dirty_.Bottom = std::max(dirty_.Bottom, r.Bottom);
+  }
   TRect TakeDirtyRect();
   void SetChangeHook(void (*hook)(void* context), void* context);
 
@@ -264,6 +283,8 @@ class TBitmap : public TObject {
 
  private:
   void Resize(int w, int h);
+  std::uint32_t ReducedPixel(TColor c) const;
+  void MarkFirstDirty(const TRect& r);
   int width_ = 0, height_ = 0;
   TPixelFormat format_;
   std::vector<std::uint32_t> pixels_;
@@ -280,12 +301,3 @@ class TBitmap : public TObject {
   mutable std::uint32_t lastStored_ = 0;
   friend class TCanvas;
 };
-
-// Stored word 0xFFRRGGBB <-> TColor 0x00BBGGRR.
-inline std::uint32_t ColorToWord(TColor c) {
-  const auto u = static_cast<std::uint32_t>(c);
-  return 0xFF000000u | ((u & 0xFFu) << 16) | (u & 0xFF00u) | ((u >> 16) & 0xFFu);
-}
-inline TColor WordToColor(std::uint32_t w) {
-  return static_cast<TColor>(((w & 0xFFu) << 16) | (w & 0xFF00u) | ((w >> 16) & 0xFFu));
-}

@@ -289,6 +289,21 @@ TEST(ClipRegionTest, CopyThroughTwoEllipseRingChangesOnlyTheRing) {
   ExpectPicture(*b, kRing);
 }
 
+TEST(ClipRegionTest, LinesAndPixelsHonourTheRegion) {
+  auto b = Blank(10, 10);
+  TCanvas* c = Prepared(*b, 1);
+  SelectClipRgn(c->Handle(), Ring(c, Rect(1, 1, 9, 9), 2, 2).get());
+  c->MoveTo(0, 4);
+  c->LineTo(10, 4);  // thin
+  c->Pen->SetWidth(2);
+  c->MoveTo(2, 8);
+  c->LineTo(8, 8);             // wide, rows 7 and 8
+  c->SetPixel(5, 5, clBlack);  // in the hole
+  c->SetPixel(4, 1, clBlack);
+  ExpectPicture(*b, {"..........", "....#.....", "..........", "..........", ".##....##.", "..........",
+                     "..........", "..######..", "...####...", ".........."});
+}
+
 TEST(ClipRegionTest, DroppedOnResizeAndWhenContextsAreReleased) {
   for (int drop = 0; drop < 2; ++drop) {
     auto b = Blank(10, 10);
@@ -381,7 +396,12 @@ TEST(DirtyTest, OneChangeNoticePerCallWithTheChangedBox) {
   c->LineTo(10, 4);
   EXPECT_EQ(notices, 1);
   EXPECT_EQ(b->TakeDirtyRect(), Rect(2, 2, 13, 7));
+  c->Pen->SetWidth(1);
+  c->MoveTo(-3, 12);
+  c->LineTo(5, 8);  // a thin line cut at the left edge
+  EXPECT_EQ(b->TakeDirtyRect(), Rect(0, 9, 5, 12));
+  c->Pen->SetWidth(5);
   c->Ellipse(-5, 15, 3, 25);  // the pen reaches 2 pixels outside the box
   EXPECT_EQ(b->TakeDirtyRect(), Rect(0, 13, 5, 20));
-  EXPECT_EQ(notices, 2);
+  EXPECT_EQ(notices, 3);
 }
