@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <fstream>
 #include <sstream>
 #include <stdexcept>
 
@@ -21,14 +20,18 @@ char CharOf(TColor c, const PictureLegend& legend) {
   return '?';
 }
 
-// Binary PPM, which any image viewer opens; rows are TColor 0x00BBGGRR.
-void WritePpm(const std::string& path, int w, int h, const std::vector<TColor>& pixels) {
-  std::ofstream f(path, std::ios::binary);
-  f << "P6\n" << w << ' ' << h << "\n255\n";
-  for (TColor c : pixels) {
-    const char rgb[3] = {static_cast<char>(c & 0xFF), static_cast<char>((c >> 8) & 0xFF),
-                         static_cast<char>((c >> 16) & 0xFF)};
-    f.write(rgb, 3);
+// Writes colours (TColor, rows top first) as a 32-bit BMP file; a failure to
+// write only loses the file, never the test's report.
+void WritePicture(const std::string& path, int w, int h, const std::vector<TColor>& pixels) {
+  TBitmap b;
+  b.SetWidth(w);
+  b.SetHeight(h);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x)
+      b.ScanLine(y)[x] = ColorToWord(pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(w) + x]);
+  try {
+    b.SaveToFile(path);
+  } catch (const std::exception&) {
   }
 }
 
@@ -102,12 +105,12 @@ void ExpectPicture(const TBitmap& bmp, int x, int y, const std::vector<std::stri
     }
   if (firstDiff.tellp() == 0) return;
   const std::string stem = FileStem(where);
-  WritePpm(stem + "_actual.ppm", w, h, actual);
-  WritePpm(stem + "_expected.ppm", w, h, expected);
+  WritePicture(stem + "_actual.bmp", w, h, actual);
+  WritePicture(stem + "_expected.bmp", w, h, expected);
   ADD_FAILURE_AT(where.file_name(), where.line())
       << firstDiff.str() << "\nexpected:\n"
       << Joined(rows) << "got:\n"
-      << Joined(PictureOf(bmp, x, y, w, h, legend)) << "pictures: " << stem << "_{actual,expected}.ppm";
+      << Joined(PictureOf(bmp, x, y, w, h, legend)) << "pictures: " << stem << "_{actual,expected}.bmp";
 }
 
 void ExpectPicture(const TBitmap& bmp, const std::vector<std::string>& rows, const PictureLegend& legend,

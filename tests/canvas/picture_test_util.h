@@ -9,7 +9,7 @@
 // The legend maps characters to colours; by default '.' white, '#' black,
 // 'r' red, 'b' blue, 's' silver. A mismatch reports the first differing pixel
 // with both colours in hex, prints the picture it got, and writes the actual
-// and expected pictures as image files into the test's temporary folder.
+// and expected pictures as BMP files into the test's temporary folder.
 #pragma once
 
 #include <map>
