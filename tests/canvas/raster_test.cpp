@@ -196,6 +196,9 @@ TEST(LineTest, WideLinesHaveRoundEnds) {
   EXPECT_EQ(LinePicture(9, 9, 2, 2, 6, 6, 3),
             (std::vector<std::string>{".........", ".###.....", ".####....", ".#####...", "..#####..",
                                       "...#####.", "....####.", ".....###.", "........."}));
+  EXPECT_EQ(LinePicture(7, 7, 2, 2, 5, 5, 2),
+            (std::vector<std::string>{".......", ".##....", ".###...", "..###..", "...###.", "....##.",
+                                      "......."}));
   // Width 10 from (5,6) to (9,6): half discs of the dot centred on both ends.
   EXPECT_EQ(LinePicture(16, 12, 5, 6, 9, 6, 10),
             (std::vector<std::string>{"................", "...########.....", ".############...",
@@ -210,6 +213,16 @@ TEST(LineTest, WideLinesHaveRoundEnds) {
                 "......###################.", "......###################.", "......###################.",
                 ".......#################..", "........###############...", "..........................",
                 ".........................."}));
+}
+
+// x and y play the same part: a vertical line is the horizontal one mirrored
+// across the diagonal, at every width.
+TEST(LineTest, VerticalLinesAreTransposedHorizontalOnes) {
+  for (int w : {1, 2, 3, 10}) {
+    const auto across = LinePicture(24, 16, 3, 7, 19, 7, w), down = LinePicture(16, 24, 7, 3, 7, 19, w);
+    for (int y = 0; y < 16; ++y)
+      for (int x = 0; x < 24; ++x) ASSERT_EQ(across[y][x], down[x][y]) << w << " at " << x << "," << y;
+  }
 }
 
 // A wide segment contains the dots on its ends, so successive segments join
