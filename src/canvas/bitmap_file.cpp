@@ -3,6 +3,7 @@
 #include "canvas/bitmap_file.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <new>
 
 namespace {
@@ -55,37 +57,82 @@ class FileDescriptor {
   int fd_;
 };
 
-// Reads until end of file. A file that does not start with "BM" is not read
-// further than its first piece, so that a device of endless bytes is refused
-// at once.
-std::vector<std::uint8_t> ReadWhole(int fd, std::uint64_t sizeHint) {
-  std::vector<std::uint8_t> data;
+// The bytes of a file, in memory that is not zeroed first.
+struct FileBytes {
+  std::unique_ptr<std::uint8_t[]> data;
+  std::size_t size = 0;
+};
+
+std::unique_ptr<std::uint8_t[]> Allocate(std::size_t n) {
   try {
-    // One byte beyond the expected size, so that end of file is seen in the first pass.
-    data.resize(static_cast<std::size_t>(
-        std::min(std::max<std::uint64_t>(sizeHint + 1, 1 << 16), kMaxFileBytes + 1)));
+    std::unique_ptr<std::uint8_t[]> p(new std::uint8_t[n]);
+    AdviseHugePages(p.get(), n);
+    return p;
   } catch (const std::bad_alloc&) {
     ThrowSystemError(ENOMEM);
   }
-  std::size_t used = 0;
+}
+
+// Reads until end of file. A file that does not start with "BM" is not read
+// further than its first piece, so that a device of endless bytes is refused
+// at once.
+FileBytes ReadWhole(int fd, std::uint64_t sizeHint) {
+  // One byte beyond the expected size, so that end of file is seen in the first pass.
+  std::size_t capacity =
+      static_cast<std::size_t>(std::min(std::max<std::uint64_t>(sizeHint + 1, 1 << 16), kMaxFileBytes + 1));
+  FileBytes file{Allocate(capacity), 0};
   for (;;) {
-    if (used == data.size()) {
-      if (used > kMaxFileBytes) ThrowSystemError(EFBIG);
-      if (used >= 2 && (data[0] != 'B' || data[1] != 'M')) break;
-      try {
-        data.resize(static_cast<std::size_t>(std::min<std::uint64_t>(used * 2, kMaxFileBytes + 1)));
-      } catch (const std::bad_alloc&) {
-        ThrowSystemError(ENOMEM);
-      }
+    if (file.size == capacity) {
+      if (file.size > kMaxFileBytes) ThrowSystemError(EFBIG);
+      if (file.size >= 2 && (file.data[0] != 'B' || file.data[1] != 'M')) break;
+      capacity =
+          static_cast<std::size_t>(std::min<std::uint64_t>(capacity * std::uint64_t{2}, kMaxFileBytes + 1));
+      std::unique_ptr<std::uint8_t[]> grown = Allocate(capacity);
+      std::memcpy(grown.get(), file.data.get(), file.size);
+      file.data = std::move(grown);
     }
-    const ssize_t got = ::read(fd, data.data() + used, data.size() - used);
+    const ssize_t got = ::read(fd, file.data.get() + file.size, capacity - file.size);
     if (got < 0 && errno == EINTR) continue;
     if (got < 0) ThrowReadError();
     if (got == 0) break;
-    used += static_cast<std::size_t>(got);
+    file.size += static_cast<std::size_t>(got);
   }
-  data.resize(used);
-  return data;
+  return file;
+}
+
+// Reads into `into` until it is full or the file ends; returns the bytes read.
+std::size_t ReadUpTo(int fd, std::uint8_t* into, std::size_t n) {
+  std::size_t got = 0;
+  while (got < n) {
+    const ssize_t piece = ::read(fd, into + got, n - got);
+    if (piece < 0 && errno == EINTR) continue;
+    if (piece < 0) ThrowReadError();
+    if (piece == 0) break;
+    got += static_cast<std::size_t>(piece);
+  }
+  return got;
+}
+
+class FileSource : public TByteSource {
+ public:
+  explicit FileSource(int fd) : fd_(fd) {}
+  std::size_t Read(std::uint8_t* into, std::size_t n) override { return ReadUpTo(fd_, into, n); }
+
+ private:
+  int fd_;
+};
+
+// Large regular files are read as headers plus pixel pieces, so that their
+// bytes never sit in memory whole beside the picture.
+bool LoadLargeFile(int fd, std::uint64_t size, TBitmap& into) {
+  constexpr std::size_t kPrefix = 1 << 16;
+  if (size <= (std::uint64_t{4} << 20)) return false;
+  std::vector<std::uint8_t> prefix(kPrefix);
+  const std::size_t got = ReadUpTo(fd, prefix.data(), kPrefix);
+  FileSource rest(fd);
+  if (got == kPrefix && ReadBitmapPrefixed(prefix.data(), got, size, &rest, into)) return true;
+  if (::lseek(fd, 0, SEEK_SET) != 0) ThrowReadError();
+  return false;
 }
 
 class FileSink : public TByteSink {
@@ -130,9 +177,10 @@ void SaveInPlace(const TBitmap& bitmap, const std::string& target, const std::st
 int CreateTemporary(const std::filesystem::path& target, std::string& name) {
   static unsigned counter = 0;
   for (int attempt = 0; attempt < 100; ++attempt) {
-    name = (target.parent_path() / ("." + target.filename().string() + "." + std::to_string(::getpid()) +
-                                    "." + std::to_string(++counter) + ".tmp"))
-               .string();
+    std::string hidden(".");
+    hidden.append(target.filename().string()).append(".").append(std::to_string(::getpid()));
+    hidden.append(".").append(std::to_string(++counter)).append(".tmp");
+    name = (target.parent_path() / hidden).string();
     const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0 || errno != EEXIST) return fd;
   }
@@ -171,6 +219,15 @@ void SaveByReplacing(const TBitmap& bitmap, const std::filesystem::path& target,
 
 }  // namespace
 
+void AdviseHugePages(void* data, std::size_t bytes) {
+  constexpr std::uintptr_t kHuge = std::uintptr_t{2} << 20;
+  if (bytes < 2 * kHuge) return;
+  const auto begin = (reinterpret_cast<std::uintptr_t>(data) + kHuge - 1) & ~(kHuge - 1);
+  const auto end = (reinterpret_cast<std::uintptr_t>(data) + bytes) & ~(kHuge - 1);
+  // Only advice: where huge pages are off or refused, the buffer simply stays as it is.
+  if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+}
+
 [[noreturn]] void ThrowSystemError(int errorCode) {
   throw EDaubixError("システムエラー。コード：" + std::to_string(errorCode) + ".\n" +
                      std::strerror(errorCode));
@@ -197,8 +254,9 @@ void TBitmap::LoadFromFile(const std::string& path) {
   if (S_ISDIR(st.st_mode)) ThrowOpenError(path, EISDIR);
   const std::uint64_t hint = S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0;
   if (hint > kMaxFileBytes) ThrowSystemError(EFBIG);
-  const std::vector<std::uint8_t> data = ReadWhole(fd.Get(), hint);
-  ReadBitmapFile(data.data(), data.size(), *this);
+  if (LoadLargeFile(fd.Get(), hint, *this)) return;
+  const FileBytes file = ReadWhole(fd.Get(), hint);
+  ReadBitmapFile(file.data.get(), file.size, *this);
 }
 
 void TBitmap::SaveToFile(const std::string& path) {

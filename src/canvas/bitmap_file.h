@@ -23,6 +23,22 @@ bool BitmapSizeAllowed(std::int64_t width, std::int64_t height);
 // raises EDaubixError and leaves `into` as it was.
 void ReadBitmapFile(const std::uint8_t* data, std::size_t size, TBitmap& into);
 
+// The later bytes of a file being read. Read copies up to n bytes from the
+// current position and returns how many (0 at the end); it throws on errors.
+class TByteSource {
+ public:
+  virtual ~TByteSource() = default;
+  virtual std::size_t Read(std::uint8_t* into, std::size_t n) = 0;
+};
+
+// Reads a file of fileSize bytes whose first prefixSize bytes are in memory and
+// whose remaining bytes follow from `rest`: large uncompressed pictures are
+// decoded piece by piece without holding the whole file. Returns false, with
+// `into` unchanged, when the file is needed whole (RLE data, or headers longer
+// than the prefix); raises EDaubixError as ReadBitmapFile does.
+bool ReadBitmapPrefixed(const std::uint8_t* prefix, std::size_t prefixSize, std::uint64_t fileSize,
+                        TByteSource* rest, TBitmap& into);
+
 // Where the writer puts its bytes. Write either takes all bytes or throws.
 class TByteSink {
  public:
@@ -36,6 +52,10 @@ std::uint64_t BitmapFileSize(const TBitmap& bitmap);
 
 void WriteBitmapFile(const TBitmap& bitmap, TByteSink& sink);
 std::vector<std::uint8_t> WriteBitmapFile(const TBitmap& bitmap);
+
+// Asks the system to back a large, not yet touched buffer with huge pages where
+// it can: a 4K picture then costs a few dozen page faults instead of thousands.
+void AdviseHugePages(void* data, std::size_t bytes);
 
 // The messages of the failure table.
 [[noreturn]] void ThrowSystemError(int errorCode);

@@ -238,31 +238,60 @@ void RowDecoder::Decode(const std::uint8_t* src, std::uint32_t* dst) const {
   }
 }
 
-// Rows the file holds in full are decoded in place; a row cut short by the end
-// of the pixel data is decoded from a zero-padded copy.
-void DecodeRows(const std::uint8_t* pixels, std::uint64_t available, const Header& h, const Palette& palette,
-                std::vector<std::uint32_t>& out) {
-  const std::int64_t rowSize = RowSize(h.width, h.depth);
-  const RowDecoder decoder{h.depth,
-                           h.width,
-                           palette,
-                           ChannelReader(h.masks[0]),
-                           ChannelReader(h.masks[1]),
-                           ChannelReader(h.masks[2]),
-                           h.masks[0] == 0xFF0000 && h.masks[1] == 0xFF00 && h.masks[2] == 0xFF};
+RowDecoder MakeRowDecoder(const Header& h, const Palette& palette) {
+  return RowDecoder{h.depth,
+                    h.width,
+                    palette,
+                    ChannelReader(h.masks[0]),
+                    ChannelReader(h.masks[1]),
+                    ChannelReader(h.masks[2]),
+                    h.masks[0] == 0xFF0000 && h.masks[1] == 0xFF00 && h.masks[2] == 0xFF};
+}
+
+// Decodes `count` rows, in file order from `firstRow`, out of `bytes`, which
+// holds `available` bytes from the start of firstRow. A row cut short by the
+// end of the data is decoded from a zero-padded copy.
+void DecodeRows(const std::uint8_t* bytes, std::uint64_t available, std::int64_t firstRow, std::int64_t count,
+                const Header& h, const RowDecoder& decoder, std::vector<std::uint32_t>& out) {
+  const std::int64_t rowSize = RowSize(h.width, h.depth), rows = h.Rows();
   std::vector<std::uint8_t> partial;
-  const std::int64_t rows = h.Rows();
-  for (std::int64_t r = 0; r < rows; ++r) {
-    const std::int64_t y = h.height < 0 ? r : rows - 1 - r;
-    std::uint32_t* dst = out.data() + y * h.width;
-    const auto start = static_cast<std::uint64_t>(r * rowSize);
-    const std::uint8_t* src = pixels + start;
+  for (std::int64_t i = 0; i < count; ++i) {
+    const std::int64_t r = firstRow + i, y = h.height < 0 ? r : rows - 1 - r;
+    const auto start = static_cast<std::uint64_t>(i * rowSize);
+    const std::uint8_t* src = bytes + start;
     if (start + static_cast<std::uint64_t>(rowSize) > available) {
       partial.assign(static_cast<std::size_t>(rowSize), 0);
       if (start < available) std::memcpy(partial.data(), src, static_cast<std::size_t>(available - start));
       src = partial.data();
     }
-    decoder.Decode(src, dst);
+    decoder.Decode(src, out.data() + y * h.width);
+  }
+}
+
+// Pixel rows that are not all in memory: the part the prefix holds, then
+// pieces of about 1 MiB from `rest`, decoded as they arrive.
+void DecodeStreamedRows(const std::uint8_t* inMemory, std::uint64_t inMemorySize, std::uint64_t available,
+                        TByteSource& rest, const Header& h, const RowDecoder& decoder,
+                        std::vector<std::uint32_t>& out) {
+  const auto rowSize = static_cast<std::uint64_t>(RowSize(h.width, h.depth));
+  const std::int64_t perPiece = std::max<std::int64_t>(1, static_cast<std::int64_t>((1u << 20) / rowSize));
+  std::vector<std::uint8_t> piece(static_cast<std::size_t>(perPiece * rowSize));
+  std::uint64_t position = 0;  // pixel bytes taken so far
+  for (std::int64_t first = 0; first < h.Rows(); first += perPiece) {
+    const std::int64_t n = std::min(perPiece, h.Rows() - first);
+    const std::uint64_t want = std::min(n * rowSize, available - std::min(position, available));
+    std::uint64_t got = 0;
+    if (position < inMemorySize) {
+      got = std::min(want, inMemorySize - position);
+      std::memcpy(piece.data(), inMemory + position, static_cast<std::size_t>(got));
+    }
+    while (got < want) {
+      const std::size_t more = rest.Read(piece.data() + got, static_cast<std::size_t>(want - got));
+      if (more == 0) break;  // the file shrank: the rest reads as zero
+      got += more;
+    }
+    position += got;
+    DecodeRows(piece.data(), got, first, n, h, decoder, out);
   }
 }
 
@@ -310,27 +339,40 @@ void DecodeRle(const std::uint8_t* d, std::uint64_t n, const Header& h, const Pa
   }
 }
 
-ReadFault DecodePixels(const std::uint8_t* data, std::size_t size, const Header& h,
-                       std::vector<std::uint32_t>& out) {
+// The pixel store, black for RLE (whose skipped pixels stay black).
+ReadFault AllocatePixels(const Header& h, std::vector<std::uint32_t>& out) {
   const std::uint64_t count = static_cast<std::uint64_t>(h.width) * static_cast<std::uint64_t>(h.Rows());
   try {
+    out.reserve(static_cast<std::size_t>(count));
+    AdviseHugePages(out.data(), out.capacity() * 4);
     out.assign(static_cast<std::size_t>(count), h.Rle() ? 0xFF000000u : 0u);
   } catch (const std::bad_alloc&) {
     return ReadFault::kNoMemory;
   }
-  if (count == 0) return ReadFault::kNone;
-  const Palette palette = MakePalette(data, h);
-  const std::uint64_t inFile = size - h.pixelOffset;
+  return ReadFault::kNone;
+}
+
+// Decodes the pixels of a file of fileSize bytes whose first prefixSize bytes
+// are in memory; the rest, if any, comes from `rest` (never for RLE).
+void DecodePixels(const std::uint8_t* prefix, std::size_t prefixSize, std::uint64_t fileSize,
+                  TByteSource* rest, const Header& h, std::vector<std::uint32_t>& out) {
+  if (out.empty()) return;
+  const Palette palette = MakePalette(prefix, h);
+  const std::uint64_t inFile = fileSize - h.pixelOffset;
   if (h.Rle()) {
     // Compressed data may be longer than the picture it makes: take all the file says it has.
     const std::uint64_t length = h.sizeImage != 0 ? std::min<std::uint64_t>(h.sizeImage, inFile) : inFile;
-    DecodeRle(data + h.pixelOffset, length, h, palette, out);
-    return ReadFault::kNone;
+    DecodeRle(prefix + h.pixelOffset, length, h, palette, out);
+    return;
   }
   const std::uint64_t full = static_cast<std::uint64_t>(RowSize(h.width, h.depth)) * h.Rows();
   const std::uint64_t stated = h.sizeImage != 0 ? std::min<std::uint64_t>(h.sizeImage, full) : full;
-  DecodeRows(data + h.pixelOffset, std::min(stated, inFile), h, palette, out);
-  return ReadFault::kNone;
+  const RowDecoder decoder = MakeRowDecoder(h, palette);
+  if (rest)
+    DecodeStreamedRows(prefix + h.pixelOffset, prefixSize - h.pixelOffset, std::min(stated, inFile), *rest, h,
+                       decoder, out);
+  else
+    DecodeRows(prefix + h.pixelOffset, std::min(stated, inFile), 0, h.Rows(), h, decoder, out);
 }
 
 [[noreturn]] void ThrowReadFault(ReadFault fault) {
@@ -362,28 +404,38 @@ void BitmapFileTesting::LimitPixels(std::int64_t maxPixels) {
   gMaxPixels = std::clamp<std::int64_t>(maxPixels, 1, kMaxBitmapPixels);
 }
 
-void ReadBitmapFile(const std::uint8_t* data, std::size_t size, TBitmap& into) {
-  if (size == 0) {
+bool ReadBitmapPrefixed(const std::uint8_t* prefix, std::size_t prefixSize, std::uint64_t fileSize,
+                        TByteSource* rest, TBitmap& into) {
+  if (fileSize == 0) {
     into.Assign(0, 0, TPixelFormat{}, {}, {});
-    return;
+    return true;
   }
+  const bool whole = prefixSize >= fileSize;
   Header h;
   std::vector<std::uint32_t> pixels;
-  ReadFault fault = ParseMainHeader(data, size, h);
-  if (fault == ReadFault::kNone) fault = ParseMasksAndTable(data, size, h);
-  if (fault == ReadFault::kNone) fault = DecodePixels(data, size, h, pixels);
+  ReadFault fault = ParseMainHeader(prefix, prefixSize, h);
+  if (fault == ReadFault::kNone) fault = ParseMasksAndTable(prefix, prefixSize, h);
+  // Headers that reach past the prefix, and RLE data, need the whole file.
+  if ((fault == ReadFault::kShort || (fault == ReadFault::kNone && h.Rle())) && !whole) return false;
+  if (fault == ReadFault::kNone) fault = AllocatePixels(h, pixels);
   std::vector<std::uint8_t> original;
-  if (fault == ReadFault::kNone && h.Rle()) {
-    try {
-      original.assign(data, data + size);  // written back as is while the picture is unchanged
-    } catch (const std::bad_alloc&) {
-      fault = ReadFault::kNoMemory;
-    }
+  try {
+    if (fault == ReadFault::kNone)
+      DecodePixels(prefix, prefixSize, fileSize, whole ? nullptr : rest, h, pixels);
+    if (fault == ReadFault::kNone && h.Rle())
+      original.assign(prefix, prefix + prefixSize);  // written back as is while the picture is unchanged
+  } catch (const std::bad_alloc&) {
+    fault = ReadFault::kNoMemory;
   }
   if (fault != ReadFault::kNone) ThrowReadFault(fault);
   // A picture with no pixels is empty in both directions, so that a later
   // resize of one side cannot inherit a huge other side from the file.
-  const bool none = pixels.empty();
+  const bool none = h.width == 0 || h.Rows() == 0;
   into.Assign(none ? 0 : static_cast<int>(h.width), none ? 0 : static_cast<int>(h.Rows()),
-              MakeFormat(data, h), std::move(pixels), std::move(original));
+              MakeFormat(prefix, h), std::move(pixels), std::move(original));
+  return true;
+}
+
+void ReadBitmapFile(const std::uint8_t* data, std::size_t size, TBitmap& into) {
+  ReadBitmapPrefixed(data, size, size, nullptr, into);
 }

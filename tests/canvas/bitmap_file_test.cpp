@@ -519,6 +519,29 @@ TEST_F(BitmapFileOnDisk, SavesAndLoads) {
   EXPECT_TRUE(back.Empty());
 }
 
+// Files over 4 MiB are read in pieces; they must come out as the whole-file reader reads them.
+TEST_F(BitmapFileOnDisk, LargeFilesReadInPiecesAsInMemory) {
+  TestBmp big{.width = 1100, .height = 1000, .depth = 32};
+  big.pixels.resize(1100u * 1000u * 4u);
+  for (std::size_t i = 0; i < big.pixels.size(); ++i)
+    big.pixels[i] = static_cast<std::uint8_t>(i * 7 + i / 4399);
+  TestBmp topDown = big, longHeader = big, cut = big, sized = big;
+  topDown.height = -1000;
+  longHeader.headerSize = 100000;  // headers beyond the first piece: read whole
+  cut.pixels.resize(cut.pixels.size() - 1234567);
+  sized.sizeImage = 3000000;
+  for (const TestBmp* spec : {&big, &topDown, &longHeader, &cut, &sized}) {
+    const Bytes file = MakeBmp(*spec);
+    std::ofstream(Path("big.bmp"), std::ios::binary)
+        .write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+    TBitmap fromDisk, inMemory;
+    fromDisk.LoadFromFile(Path("big.bmp"));
+    Read(file, inMemory);
+    ASSERT_EQ(fromDisk.Height(), 1000);
+    EXPECT_TRUE(std::equal(inMemory.Bits(), inMemory.Bits() + 1100 * 1000, fromDisk.Bits())) << spec->height;
+  }
+}
+
 TEST_F(BitmapFileOnDisk, OpenAndCreateFailuresNameTheFullPath) {
   TBitmap b;
   MakeSample(b, TPixelFormat{});
