@@ -1,5 +1,7 @@
 #include "canvas/bmp_test_files.h"
 
+#include <algorithm>
+
 #include "canvas/bitmap_file_layout.h"
 
 using namespace bmp;
@@ -42,34 +44,4 @@ std::vector<std::uint8_t> MakeBmp(const TestBmp& s) {
   for (std::size_t i = 0; i < s.gap; ++i) f[tableAt + entry * s.table.size() + i] = 0xEE;
   std::copy(s.pixels.begin(), s.pixels.end(), f.begin() + static_cast<std::ptrdiff_t>(pixelsAt));
   return f;
-}
-
-const std::map<char, TColor>& BmpTestLegend() {
-  static const std::map<char, TColor> legend = {{'.', clWhite},  {'#', clBlack}, {'r', clRed},
-                                                {'g', 0x00FF00}, {'b', clBlue},  {'y', 0x00FFFF}};
-  return legend;
-}
-
-std::vector<std::string> Grid(const TBitmap& bitmap, const std::map<char, TColor>& legend) {
-  std::vector<std::string> rows;
-  for (int y = 0; y < bitmap.Height(); ++y) {
-    std::string row;
-    for (int x = 0; x < bitmap.Width(); ++x) {
-      char c = '?';
-      for (const auto& [ch, colour] : legend)
-        if (ColorToWord(colour) == bitmap.ScanLine(y)[x]) c = ch;
-      row += c;
-    }
-    rows.push_back(row);
-  }
-  return rows;
-}
-
-void FillFromGrid(TBitmap& bitmap, const std::vector<std::string>& rows,
-                  const std::map<char, TColor>& legend) {
-  const int h = static_cast<int>(rows.size()), w = h ? static_cast<int>(rows[0].size()) : 0;
-  std::vector<std::uint32_t> pixels;
-  for (const std::string& row : rows)
-    for (char c : row) pixels.push_back(ColorToWord(legend.at(c)));
-  bitmap.Assign(w, h, TPixelFormat{}, std::move(pixels), {});
 }

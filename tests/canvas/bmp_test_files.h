@@ -1,12 +1,8 @@
-// Hand-made BMP files and small picture grids for the bitmap file tests.
+// Hand-made BMP files for the bitmap file tests.
 #pragma once
 
 #include <cstdint>
-#include <map>
-#include <string>
 #include <vector>
-
-#include "canvas/surface.h"
 
 struct TestBmp {
   std::uint32_t headerSize = 40;  // 12 writes the core header
@@ -19,11 +15,3 @@ struct TestBmp {
   std::vector<std::uint8_t> pixels;
 };
 std::vector<std::uint8_t> MakeBmp(const TestBmp& spec);
-
-// Colours by character: . white, # black, r red, g green, b blue, y yellow.
-const std::map<char, TColor>& BmpTestLegend();
-// The picture as rows of legend characters ('?' for a colour not in it).
-std::vector<std::string> Grid(const TBitmap& bitmap, const std::map<char, TColor>& legend = BmpTestLegend());
-// Makes a 32-bit bitmap from rows of legend characters.
-void FillFromGrid(TBitmap& bitmap, const std::vector<std::string>& rows,
-                  const std::map<char, TColor>& legend = BmpTestLegend());
