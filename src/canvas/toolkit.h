@@ -28,7 +28,8 @@ enum TMouseButton { mbLeft, mbRight, mbMiddle };
 enum TCloseAction { caNone, caHide, caFree, caMinimize };
 
 using TNotifyEvent = std::function<void(TObject* Sender)>;
-using TMouseEvent = std::function<void(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y)>;
+using TMouseEvent =
+    std::function<void(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y)>;
 using TMouseMoveEvent = std::function<void(TObject* Sender, TShiftState Shift, int X, int Y)>;
 using TCloseEvent = std::function<void(TObject* Sender, TCloseAction& Action)>;
 
@@ -62,6 +63,7 @@ class TApplication : public TObject {
   bool Terminated() const { return terminated_; }
 
  private:
+  friend class TForm;  // a destroyed main form unregisters itself
   std::string title_;
   TForm* mainForm_ = nullptr;
   bool terminated_ = false;
@@ -108,7 +110,8 @@ class TControl : public TObject {
   TAlign Align() const { return align_; }
   void SetAlign(TAlign a);
   TAnchors Anchors() const { return anchors_; }
-  void SetAnchors(TAnchors a) { anchors_ = a; }
+  // Right and bottom anchors keep the distances the control has now.
+  void SetAnchors(TAnchors a);
   TForm* Owner() const { return owner_; }
   QWidget* Widget() const { return widget_; }
 
@@ -141,6 +144,7 @@ class TPicture : public TObject {
 
  private:
   friend class TImage;
+  friend class ImageWidget;
   std::unique_ptr<TBitmap> bitmap_;
   bool holdsOther_ = false;
   std::function<void(TBitmap*)> onBitmapMade_;
@@ -465,6 +469,7 @@ class TForm : public TObject {
  private:
   friend class FormWidget;
   friend class TControl;
+  friend class TMainMenu;
   void ClientResized();  // lays out aligned/anchored controls, then OnResize
   void RegisterControl(TControl* c) { controls_.push_back(c); }
   void UnregisterControl(TControl* c);
