@@ -4,10 +4,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <string>
+
+// Screens beyond the primary one: where a window may lie.
+#include <QGuiApplication>
+#include <QRect>
+#include <QScreen>
 
 #include "app/about_window.h"
 #include "app/canvas_window.h"
@@ -107,12 +113,31 @@ std::string FormatBounds(const TForm* form) {
          std::to_string(form->Width()) + "," + std::to_string(form->Height()) + "\r\n";
 }
 
+bool OnSomeScreen(const TForm* form) {
+  const QRect bounds(form->Left(), form->Top(), form->Width(), form->Height());
+  for (const QScreen* screen : QGuiApplication::screens())
+    if (screen->geometry().intersects(bounds)) return true;
+  return false;
+}
+
+// A place wholly off every screen (a monitor since unplugged) would leave the
+// window out of reach for good, because every close writes the place back:
+// such a window is pulled onto the nearest edge of the primary screen.
+void KeepOnScreen(TForm* form) {
+  if (OnSomeScreen(form)) return;
+  form->SetLeft(std::clamp(form->Left(), 0, std::max(0, Screen->Width() - form->Width())));
+  form->SetTop(std::clamp(form->Top(), 0, std::max(0, Screen->Height() - form->Height())));
+}
+
 // Each bound is its own change, so a size change runs the window's resize.
+// A size of zero or less (a line that failed to read) is not applied: such a
+// window is never mapped, and every close would write the empty size back.
 void ApplyRow(TForm* form, const std::array<int, 4>& row) {
   form->SetTop(row[0]);
   form->SetLeft(row[1]);
-  form->SetWidth(row[2]);
-  form->SetHeight(row[3]);
+  if (row[2] > 0) form->SetWidth(row[2]);
+  if (row[3] > 0) form->SetHeight(row[3]);
+  KeepOnScreen(form);
 }
 
 // Canvas centred on the primary screen; brush window left of it with the
@@ -151,6 +176,7 @@ void TForm1::ApplyLayout() {
     // The picker's size is held by its own limits.
     Form7->SetTop(LayoutTable[6][0]);
     Form7->SetLeft(LayoutTable[6][1]);
+    KeepOnScreen(Form7);
   } else {
     ArrangeByDefault();
   }

@@ -1,0 +1,254 @@
+// The window layout file: read at the canvas window's creation, applied at
+// the picker's, written at every close.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/about_window.h"
+#include "app/window_set_fixture.h"
+#include "brush/brush_case_window.h"
+#include "brush/brush_window.h"
+#include "colour/colour_chart_window.h"
+#include "colour/hsv_picker_window.h"
+#include "colour/palette_window.h"
+
+namespace {
+
+using Bounds = std::array<int, 4>;  // Top, Left, Width, Height
+using Messages = std::vector<std::string>;
+
+Bounds BoundsOf(const TForm* form) {
+  return {form->Top(), form->Left(), form->Width(), form->Height()};
+}
+
+std::vector<TForm*> AllForms() {
+  return {Form1, Form2, Form3, Form4, Form5, Form6, Form7};
+}
+
+std::string LineOf(const Bounds& b) {
+  return std::to_string(b[0]) + "," + std::to_string(b[1]) + "," + std::to_string(b[2]) + "," +
+         std::to_string(b[3]) + "\r\n";
+}
+
+// What the file must hold for the windows as they stand.
+std::string ExpectedFile() {
+  std::string text;
+  for (const TForm* form : AllForms()) text += LineOf(BoundsOf(form));
+  return text;
+}
+
+std::string ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Seven windows, placed apart from the default arrangement; the brush window
+// reaching past the left edge of the screen.
+const Bounds kCanvas{50, 120, 500, 350}, kBrush{40, -100, 240, 230}, kChart{10, 20, 165, 214},
+    kPalette{300, 500, 278, 281}, kAbout{5, 6, 300, 300}, kCase{360, 10, 408, 284},
+    kPicker{60, 650, 999, 999};
+
+class LayoutFileTest : public WindowSetTest {
+ protected:
+  void SetUp() override {
+    WindowSetTest::SetUp();
+    aboutAtStart_ = BoundsOf(Form5);
+    pickerAtStart_ = BoundsOf(Form7);
+    paletteAtStart_ = BoundsOf(Form4);
+    caseAtStart_ = BoundsOf(Form6);
+  }
+  // Ends this run of the program without closing it and starts a new one
+  // with this layout file (none for nullopt).
+  void Restart(const std::optional<std::string>& text) {
+    DestroyWindowSet();
+    std::filesystem::remove_all(LayoutFilePath());
+    if (text) std::ofstream(LayoutFilePath(), std::ios::binary) << *text;
+    Testing::Reset();
+    CreateWindowSet();
+    Form1->Show();
+  }
+  // Quits as the user does and returns what the file then holds.
+  std::string Quit() {
+    Form1->N5->Click();
+    EXPECT_TRUE(Application->Terminated());
+    return ReadBytes(LayoutFilePath());
+  }
+  void ExpectCanvasFillsClientArea() {
+    EXPECT_EQ(Form1->Image1->Width(), Form1->ClientWidth());
+    EXPECT_EQ(Form1->Image1->Height(), Form1->ClientHeight());
+    TBitmap* bitmap = Form1->Image1->Picture()->Bitmap();
+    EXPECT_EQ(bitmap->Width(), Form1->ClientWidth());
+    EXPECT_EQ(bitmap->Height(), Form1->ClientHeight());
+  }
+  void ExpectDefaultArrangement() {
+    const Bounds canvas = BoundsOf(Form1);
+    EXPECT_EQ(canvas[0], Screen->Height() / 2 - Form1->Height() / 2);
+    EXPECT_EQ(canvas[1], Screen->Width() / 2 - Form1->Width() / 2);
+    EXPECT_EQ(Form2->Top(), canvas[0]);
+    EXPECT_EQ(Form2->Left(), canvas[1] - Form2->Width());
+    EXPECT_EQ(Form3->Top(), canvas[0]);
+    EXPECT_EQ(Form3->Left(), canvas[1] + Form1->Width());
+    EXPECT_EQ(Form6->Top(), Form2->Top() + Form2->Height());
+    EXPECT_EQ(Form6->Left(), Form2->Left());
+    EXPECT_EQ(Form7->Top(), canvas[0]);
+    EXPECT_EQ(Form7->Left(), Form3->Left());
+    EXPECT_EQ(Form4->Top(), Form7->Top() + Form7->Height());
+    EXPECT_EQ(Form4->Left(), Form7->Left());
+    EXPECT_EQ(BoundsOf(Form5), aboutAtStart_);
+    ExpectCanvasFillsClientArea();
+  }
+
+  Bounds aboutAtStart_{}, pickerAtStart_{}, paletteAtStart_{}, caseAtStart_{};
+};
+
+TEST_F(LayoutFileTest, FirstRunArrangesByDefaultAndCloseWritesSevenLines) {
+  EXPECT_TRUE(Testing::ShownErrors().empty());
+  ExpectDefaultArrangement();
+  const std::string expected = ExpectedFile();
+  EXPECT_EQ(Quit(), expected);
+}
+
+TEST_F(LayoutFileTest, ValuesComeBackAndExtrasAreIgnored) {
+  const std::string file = LineOf(kCanvas).substr(0, LineOf(kCanvas).size() - 2) + ",77,junk\r\n" +
+                           LineOf(kBrush) + LineOf(kChart) + LineOf(kPalette) + LineOf(kAbout) +
+                           LineOf(kCase) + LineOf(kPicker) + "an eighth line\r\n9,9,9,9\r\n";
+  Restart(file);
+  EXPECT_TRUE(Testing::ShownErrors().empty());
+  EXPECT_EQ(BoundsOf(Form1), kCanvas);
+  EXPECT_EQ(BoundsOf(Form2), kBrush);
+  EXPECT_EQ(BoundsOf(Form3), kChart);
+  EXPECT_EQ(BoundsOf(Form4), kPalette);
+  EXPECT_EQ(BoundsOf(Form5), aboutAtStart_);  // read but never applied
+  EXPECT_EQ(BoundsOf(Form6), kCase);
+  EXPECT_EQ(BoundsOf(Form7), (Bounds{kPicker[0], kPicker[1], pickerAtStart_[2], pickerAtStart_[3]}));
+  ExpectCanvasFillsClientArea();
+
+  // Exactly seven lines of four fields come back, the About window's and the
+  // picker's with their own bounds, the brush window's with its negative Left.
+  const std::string expected = ExpectedFile();
+  const std::string written = Quit();
+  EXPECT_EQ(written, expected);
+  EXPECT_NE(written.find("\r\n40,-100,240,230\r\n"), std::string::npos) << written;
+
+  // Without the file, the default arrangement is back.
+  Restart(std::nullopt);
+  ExpectDefaultArrangement();
+}
+
+TEST_F(LayoutFileTest, BlanksHexadecimalAndQuotesReadLikePlainCommas) {
+  Restart(
+      "50 120\t500   350\r\n\"40\",-100,$F0,0xE6\n10,20,165,214\r300,500,278,281\r\n5,6,300,300\r\n"
+      "360,10,408,284\r\n60,650,x3E7,999\r\n");
+  EXPECT_TRUE(Testing::ShownErrors().empty());
+  const std::array<Bounds, 7> expected{kCanvas, kBrush, kChart, kPalette, kAbout, kCase, kPicker};
+  for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(Form1->LayoutTable[i], expected[i]) << i;
+  EXPECT_EQ(BoundsOf(Form2), kBrush);
+}
+
+TEST_F(LayoutFileTest, EmptyFieldStopsReadingThere) {
+  Restart(LineOf(kCanvas) + "40,,240,230\r\n" + LineOf(kChart));
+  EXPECT_EQ(Testing::ShownErrors(), Messages{"'' は整数ではありません."});
+  EXPECT_EQ(Form1->LayoutTable[0], kCanvas);
+  EXPECT_EQ(Form1->LayoutTable[1], (Bounds{40, 0, 0, 0}));
+  for (std::size_t i = 2; i < 7; ++i) EXPECT_EQ(Form1->LayoutTable[i], Bounds{}) << i;
+  // The file exists, so what was read is applied, zeros included.
+  EXPECT_EQ(BoundsOf(Form1), kCanvas);
+  EXPECT_EQ(Form2->Top(), 40);
+  EXPECT_EQ(Form2->Left(), 0);
+  EXPECT_EQ(Form3->Top(), 0);
+  ExpectCanvasFillsClientArea();
+}
+
+TEST_F(LayoutFileTest, ThreeLinesOnlyZeroTheRestAndCloseRepairsTheFile) {
+  Restart(LineOf(kCanvas) + LineOf(kBrush) + LineOf(kChart));
+  EXPECT_EQ(Testing::ShownErrors(), Messages{"リストのインデックスが範囲を超えています (3)"});
+  EXPECT_EQ(BoundsOf(Form1), kCanvas);
+  EXPECT_EQ(BoundsOf(Form2), kBrush);
+  EXPECT_EQ(BoundsOf(Form3), kChart);
+  for (std::size_t i = 3; i < 7; ++i) EXPECT_EQ(Form1->LayoutTable[i], Bounds{}) << i;
+  // Top and Left 0; the sizes of zero are not applied, since a window of no
+  // size is never shown and each close would write that size back.
+  for (const TForm* form : AllForms()) {
+    if (form == Form1 || form == Form2 || form == Form3 || form == Form5) continue;
+    EXPECT_EQ(form->Top(), 0);
+    EXPECT_EQ(form->Left(), 0);
+  }
+  EXPECT_EQ(Form4->Width(), paletteAtStart_[2]);
+  EXPECT_EQ(Form4->Height(), paletteAtStart_[3]);
+  EXPECT_EQ(Form6->Width(), caseAtStart_[2]);
+  EXPECT_EQ(Form6->Height(), caseAtStart_[3]);
+  EXPECT_EQ(BoundsOf(Form5), aboutAtStart_);
+  const std::string expected = ExpectedFile();
+  EXPECT_EQ(Quit(), expected);
+  EXPECT_EQ(Testing::ShownErrors().size(), 1u);
+}
+
+TEST_F(LayoutFileTest, OnlyTheHeadOfAHugeFileIsRead) {
+  std::string file = LineOf(kCanvas) + LineOf(kBrush) + LineOf(kChart) + LineOf(kPalette) + LineOf(kAbout) +
+                     LineOf(kCase) + LineOf(kPicker);
+  file.append(1 << 20, 'x');
+  Restart(file);
+  EXPECT_TRUE(Testing::ShownErrors().empty());
+  EXPECT_EQ(BoundsOf(Form1), kCanvas);
+  EXPECT_EQ(BoundsOf(Form6), kCase);
+}
+
+// A monitor unplugged since the last run: windows left wholly off every
+// screen are pulled onto the primary one, keeping their sizes.
+TEST_F(LayoutFileTest, WindowsOffEveryScreenComeBackOnScreen) {
+  const int w = Screen->Width(), h = Screen->Height();
+  Restart("50," + std::to_string(w + 100) + ",500,350\r\n" +               // right of the screen
+          std::to_string(h + 20) + ",-400,240,230\r\n" + LineOf(kChart) +  // below and left
+          "-300,100,278,281\r\n" + LineOf(kAbout) + LineOf(kCase) +        // above
+          "-5000,-5000,200,200\r\n");
+  EXPECT_TRUE(Testing::ShownErrors().empty());
+  EXPECT_EQ(BoundsOf(Form1), (Bounds{50, w - 500, 500, 350}));
+  EXPECT_EQ(BoundsOf(Form2), (Bounds{h - 230, 0, 240, 230}));
+  EXPECT_EQ(BoundsOf(Form4), (Bounds{0, 100, 278, 281}));
+  EXPECT_EQ(BoundsOf(Form6), kCase);
+  EXPECT_EQ(Form7->Top(), 0);
+  EXPECT_EQ(Form7->Left(), 0);
+  ExpectCanvasFillsClientArea();
+}
+
+// Installed where the user may not write: the message, and still the program quits.
+TEST_F(LayoutFileTest, UnwritableLocationShowsTheMessageAndCloses) {
+  const std::string gone = (Folder() / "gone" / "Daubix.ini").string();
+  Testing::SetExecutablePath((Folder() / "gone" / "daubix").string());
+  Form1->Modified = true;
+  Testing::AnswerConfirmation(false);
+  Quit();
+  EXPECT_EQ(Testing::AskedQuestions().size(), 1u);
+  EXPECT_EQ(Testing::ShownErrors(),
+            Messages{"ファイル \"" + gone + "\". No such file or directory を作成できません."});
+  EXPECT_FALSE(Form1->Visible());
+  EXPECT_FALSE(std::filesystem::exists(Folder() / "gone"));
+}
+
+// A folder in the file's place can be neither read nor replaced.
+TEST_F(LayoutFileTest, FolderInPlaceOfTheFile) {
+  DestroyWindowSet();
+  std::filesystem::create_directory(LayoutFilePath());
+  Testing::Reset();
+  CreateWindowSet();
+  Form1->Show();
+  EXPECT_EQ(Testing::ShownErrors(),
+            Messages{"ファイル \"" + LayoutFilePath() + "\". Is a directory は開けません."});
+  EXPECT_EQ(Form1->Top(), 0);
+  EXPECT_EQ(Form1->Left(), 0);
+  Form1->N5->Click();
+  EXPECT_TRUE(Application->Terminated());
+  ASSERT_EQ(Testing::ShownErrors().size(), 2u);
+  EXPECT_EQ(Testing::ShownErrors()[1],
+            "ファイル \"" + LayoutFilePath() + "\". Is a directory を作成できません.");
+  EXPECT_TRUE(std::filesystem::is_directory(LayoutFilePath()));
+  EXPECT_FALSE(std::filesystem::exists(LayoutFilePath() + ".tmp"));
+}
+
+}  // namespace
