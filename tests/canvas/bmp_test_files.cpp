@@ -45,3 +45,44 @@ std::vector<std::uint8_t> MakeBmp(const TestBmp& s) {
   std::copy(s.pixels.begin(), s.pixels.end(), f.begin() + static_cast<std::ptrdiff_t>(pixelsAt));
   return f;
 }
+
+const PictureLegend& Legend() {
+  static const PictureLegend legend = [] {
+    PictureLegend l = DefaultLegend();
+    l['g'] = 0x00FF00;
+    l['y'] = 0x00FFFF;
+    return l;
+  }();
+  return legend;
+}
+
+const TColor kTable4[6] = {clBlack, clWhite, clRed, 0x00FF00, clBlue, 0x00FFFF};
+const std::vector<std::string> kSample = {"r.#gb", "#yy.r", "bgr#."};
+
+void MakeSample(TBitmap& b, TPixelFormat format) {
+  const std::unique_ptr<TBitmap> src = BitmapFromPicture(kSample, Legend());
+  std::vector<std::uint32_t> pixels(15);
+  b.Assign(5, 3, std::move(format), std::move(pixels), {});
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 5; ++x) b.Canvas()->SetPixel(x, y, WordToColor(src->ScanLine(y)[x]));
+}
+
+TPixelFormat Indexed(int depth, std::vector<TColor> table, bool core) {
+  TPixelFormat f;
+  f.depth = depth;
+  f.colorTable = std::move(table);
+  f.coreHeader = core;
+  return f;
+}
+std::vector<TColor> FullTable() {
+  std::vector<TColor> t(kTable4, kTable4 + 6);
+  t.resize(256, clBlack);
+  return t;
+}
+TPixelFormat Masked(int depth, std::uint32_t r, std::uint32_t g, std::uint32_t b, bool bitFields) {
+  TPixelFormat f;
+  f.depth = depth;
+  f.masks[0] = r, f.masks[1] = g, f.masks[2] = b;
+  f.bitFields = bitFields;
+  return f;
+}

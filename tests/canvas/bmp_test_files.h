@@ -2,7 +2,10 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
+
+#include "canvas/picture_test_util.h"
 
 struct TestBmp {
   std::uint32_t headerSize = 40;  // 12 writes the core header
@@ -15,3 +18,18 @@ struct TestBmp {
   std::vector<std::uint8_t> pixels;
 };
 std::vector<std::uint8_t> MakeBmp(const TestBmp& spec);
+
+// The picture helper's colours plus 'g' green and 'y' yellow.
+const PictureLegend& Legend();
+
+// Six colours of the sample: black, white, red, green, blue, yellow.
+extern const TColor kTable4[6];
+// A 5 x 3 picture using them all.
+extern const std::vector<std::string> kSample;
+
+// The sample held in the given format: drawn pixels are reduced to it.
+void MakeSample(TBitmap& b, TPixelFormat format);
+TPixelFormat Indexed(int depth, std::vector<TColor> table, bool core = false);
+TPixelFormat Masked(int depth, std::uint32_t r, std::uint32_t g, std::uint32_t b, bool bitFields);
+// kTable4 padded to 256 entries: a core header has no entry count, so its table is always full.
+std::vector<TColor> FullTable();
