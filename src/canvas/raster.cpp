@@ -106,7 +106,10 @@ __attribute__((target("avx2"))) void FillWordsAvx2(std::uint32_t* p, std::size_t
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(p + i + 24), v);
   }
   for (; i + 8 <= n; i += 8) _mm256_storeu_si256(reinterpret_cast<__m256i*>(p + i), v);
-  for (; i < n; ++i) p[i] = word;
+  if (i < n && n >= 8)  // the last 8 words, overlapping what is done
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p + n - 8), v);
+  else
+    for (; i < n; ++i) p[i] = word;
 }
 
 void FillWordsSse2(std::uint32_t* p, std::size_t n, std::uint32_t word) {
@@ -124,7 +127,10 @@ void FillWordsSse2(std::uint32_t* p, std::size_t n, std::uint32_t word) {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(p + i + 12), v);
   }
   for (; i + 4 <= n; i += 4) _mm_storeu_si128(reinterpret_cast<__m128i*>(p + i), v);
-  for (; i < n; ++i) p[i] = word;
+  if (i < n && n >= 4)
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(p + n - 4), v);
+  else
+    for (; i < n; ++i) p[i] = word;
 }
 
 }  // namespace
@@ -394,15 +400,16 @@ using raster::Wide;
 
 // floor(n / a) for an n that grows by a fixed step each row (a > 0), carried
 // as quotient and remainder so a row costs additions, not a division.
+template <class Int>
 class FloorTracker {
  public:
-  FloorTracker(Wide n, Wide step, Wide a)
+  FloorTracker(Int n, Int step, Int a)
       : q_(raster::FloorDiv(n, a)),
         r_(n - q_ * a),
         qs_(raster::FloorDiv(step, a)),
         rs_(step - qs_ * a),
         a_(a) {}
-  Wide Value() const { return q_; }
+  Int Value() const { return q_; }
   void Advance() {
     q_ += qs_;
     r_ += rs_;
@@ -413,14 +420,15 @@ class FloorTracker {
   }
 
  private:
-  Wide q_, r_, qs_, rs_, a_;
+  Int q_, r_, qs_, rs_, a_;
 };
 
 // Pixels x of successive rows with lo <= a x + b <= hi, where b grows by
 // bStep from one row to the next.
+template <class Int>
 class LinearRows {
  public:
-  LinearRows(Wide a, Wide b, Wide bStep, Wide lo, Wide hi)
+  LinearRows(Int a, Int b, Int bStep, Int lo, Int hi)
       : flat_(a == 0),
         sign_(a < 0 ? -1 : 1),
         b_(b),
@@ -431,9 +439,9 @@ class LinearRows {
         first_(sign_ * b - (sign_ > 0 ? lo : -hi), sign_ * bStep, flat_ ? 1 : sign_ * a),
         last_((sign_ > 0 ? hi : -lo) - sign_ * b, -sign_ * bStep, flat_ ? 1 : sign_ * a) {}
   Span Current() const {
-    static constexpr Wide kAll = Wide(1) << 62;
+    static constexpr std::int64_t kAll = std::int64_t{1} << 62;
     if (flat_) return (lo_ <= b_ && b_ <= hi_) ? Span{-kAll, kAll} : Span{};
-    const auto clamp = [](Wide v) { return static_cast<std::int64_t>(std::clamp<Wide>(v, -kAll, kAll)); };
+    const auto clamp = [](Int v) { return static_cast<std::int64_t>(std::clamp<Int>(v, -kAll, kAll)); };
     return {clamp(-first_.Value()), clamp(last_.Value() + 1)};
   }
   void Advance() {
@@ -445,8 +453,13 @@ class LinearRows {
  private:
   bool flat_;
   int sign_;
-  Wide b_, bStep_, lo_, hi_;
-  FloorTracker first_, last_;
+  Int b_, bStep_, lo_, hi_;
+  FloorTracker<Int> first_, last_;
+};
+
+// The segment of a wide line, in the doubled coordinates the band works in.
+struct Segment {
+  std::int64_t x0, y0, x1, y1, w;
 };
 
 // The straight part of a wide line: pixel centres whose projection falls on
@@ -455,10 +468,11 @@ class LinearRows {
 // segment's direction and A its doubled start, a centre P is in when
 //   |(P - A) x d| <= K = isqrt(w^2 |d|^2)  and  0 <= (P - A) . d <= 2 |d|^2.
 // Both are linear in x for a given row, and move by a fixed step per row.
+// Int is 64-bit when every value fits, 128-bit for extreme coordinates.
+template <class Int>
 class BandRows {
  public:
-  BandRows(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1, std::int64_t w, std::int64_t y)
-      : across_(MakeAcross(x0, y0, x1, y1, w, y)), along_(MakeAlong(x0, y0, x1, y1, w, y)) {}
+  BandRows(const Segment& s, std::int64_t y) : across_(MakeAcross(s, y)), along_(MakeAlong(s, y)) {}
   // The current row's span; then moves to the next row.
   Span Next() {
     const Span a = across_.Current(), b = along_.Current();
@@ -468,20 +482,19 @@ class BandRows {
   }
 
  private:
-  static LinearRows MakeAcross(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1,
-                               std::int64_t w, std::int64_t y) {
-    const Wide ax = 2 * x0 + (w & 1), ay = 2 * y0 + (w & 1), dx = x1 - x0, dy = y1 - y0;
-    const Wide k = raster::Isqrt(raster::UWide(w * w) * raster::UWide(dx * dx + dy * dy));
+  static LinearRows<Int> MakeAcross(const Segment& s, std::int64_t y) {
+    const Wide ax = 2 * s.x0 + (s.w & 1), ay = 2 * s.y0 + (s.w & 1), dx = s.x1 - s.x0, dy = s.y1 - s.y0;
+    const Wide k = raster::Isqrt(raster::UWide(s.w * s.w) * raster::UWide(dx * dx + dy * dy));
     // (X - ax) dy - (Y - ay) dx with X = 2x + 1, Y = 2y + 1.
-    return LinearRows(2 * dy, dy * (1 - ax) - (2 * y + 1 - ay) * dx, -2 * dx, -k, k);
+    return {Int(2 * dy), Int(dy * (1 - ax) - (2 * y + 1 - ay) * dx), Int(-2 * dx), Int(-k), Int(k)};
   }
-  static LinearRows MakeAlong(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1,
-                              std::int64_t w, std::int64_t y) {
-    const Wide ax = 2 * x0 + (w & 1), ay = 2 * y0 + (w & 1), dx = x1 - x0, dy = y1 - y0;
+  static LinearRows<Int> MakeAlong(const Segment& s, std::int64_t y) {
+    const Wide ax = 2 * s.x0 + (s.w & 1), ay = 2 * s.y0 + (s.w & 1), dx = s.x1 - s.x0, dy = s.y1 - s.y0;
     // (X - ax) dx + (Y - ay) dy.
-    return LinearRows(2 * dx, dx * (1 - ax) + (2 * y + 1 - ay) * dy, 2 * dy, 0, 2 * (dx * dx + dy * dy));
+    return {Int(2 * dx), Int(dx * (1 - ax) + (2 * y + 1 - ay) * dy), Int(2 * dy), Int(0),
+            Int(2 * (dx * dx + dy * dy))};
   }
-  LinearRows across_, along_;
+  LinearRows<Int> across_, along_;
 };
 
 // The round ends of a wide line. Rows of the disc of diameter w are kept for
@@ -523,15 +536,15 @@ class DiscRows {
 //   ########
 //   ########
 //   .######.
-void DrawWideLine(SpanWriter& out, std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1,
-                  std::int64_t w, std::uint32_t word) {
-  const std::int64_t half = w / 2;
-  const Box cap0{x0 - half, y0 - half, x0 - half + w, y0 - half + w};
-  const Box cap1{x1 - half, y1 - half, x1 - half + w, y1 - half + w};
-  const DiscRows disc(w);
-  const bool hasBand = x0 != x1 || y0 != y1;
+template <class Int>
+void PaintCapsule(SpanWriter& out, const Segment& seg, std::uint32_t word) {
+  const std::int64_t half = seg.w / 2;
+  const Box cap0{seg.x0 - half, seg.y0 - half, seg.x0 - half + seg.w, seg.y0 - half + seg.w};
+  const Box cap1{seg.x1 - half, seg.y1 - half, seg.x1 - half + seg.w, seg.y1 - half + seg.w};
+  const DiscRows disc(seg.w);
+  const bool hasBand = seg.x0 != seg.x1 || seg.y0 != seg.y1;
   const RowRange rows = VisibleRows(out, std::min(cap0.top, cap1.top), std::max(cap0.bottom, cap1.bottom));
-  BandRows band(x0, y0, x1, y1, w, rows.first);
+  BandRows<Int> band(seg, rows.first);
   for (std::int64_t y = rows.first; y < rows.last; ++y) {
     Span s;
     if (y >= cap0.top && y < cap0.bottom) s = raster::Union(s, disc.At(cap0, y));
@@ -541,6 +554,18 @@ void DrawWideLine(SpanWriter& out, std::int64_t x0, std::int64_t y0, std::int64_
     if (hasBand) s = raster::Union(s, b);
     out.Fill(y, s, word);
   }
+}
+
+void DrawWideLine(SpanWriter& out, const Segment& seg, std::uint32_t word) {
+  // Below 2^26 every product the band forms stays under 2^62.
+  constexpr std::int64_t kSmall = std::int64_t{1} << 26;
+  const bool small =
+      std::max({std::abs(seg.x0), std::abs(seg.y0), std::abs(seg.x1), std::abs(seg.y1)}) < kSmall &&
+      out.Height() < kSmall;
+  if (small)
+    PaintCapsule<std::int64_t>(out, seg, word);
+  else
+    PaintCapsule<Wide>(out, seg, word);
 }
 
 }  // namespace
@@ -554,7 +579,7 @@ void TCanvas::LineTo(int x, int y) {
   if (pen_.Width() <= 1)
     DrawThinLine(out, fromX, fromY, x, y, word);
   else
-    DrawWideLine(out, fromX, fromY, x, y, std::min<std::int64_t>(pen_.Width(), raster::kMaxPenWidth), word);
+    DrawWideLine(out, {fromX, fromY, x, y, std::min<std::int64_t>(pen_.Width(), raster::kMaxPenWidth)}, word);
   out.Commit();
 }
 

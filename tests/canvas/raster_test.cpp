@@ -256,6 +256,16 @@ TEST(LineTest, ExtremeCoordinatesAreCut) {
     c->Ellipse(INT_MIN, INT_MIN, INT_MAX, INT_MAX);
     ExpectPicture(*b, {"rrrrrr", "rrrrrr", "rrrrrr", "rrrrrr"});
   }
+  // Far ends take the 128-bit path; over the bitmap the band is the same as
+  // that of a short line along the same direction.
+  for (int w : {1, 3, 8}) {
+    const int far = 1 << 28;
+    EXPECT_EQ(LinePicture(20, 20, -far, -far / 2, far, far / 2, w), LinePicture(20, 20, -20, -10, 40, 20, w))
+        << w;
+    EXPECT_EQ(LinePicture(20, 20, 10 - far / 4, -far, 10 + far / 4, far, w),
+              LinePicture(20, 20, 0, -40, 20, 40, w))
+        << w;
+  }
   auto b = Blank(6, 3);
   TCanvas* c = Prepared(*b, 1);
   c->MoveTo(-1000000, 1);
