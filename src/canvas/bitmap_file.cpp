@@ -195,6 +195,11 @@ void SaveByReplacing(const TBitmap& bitmap, const std::filesystem::path& target,
   if (old && ::access(target.c_str(), W_OK) != 0) ThrowCreateError(shownPath, errno);
   std::string tempName;
   FileDescriptor fd(CreateTemporary(target, tempName));
+  if (fd.Get() < 0 && old && (errno == EACCES || errno == EPERM)) {
+    // A writable file in a folder we may not add to: it can only be written over.
+    SaveInPlace(bitmap, target.string(), shownPath);
+    return;
+  }
   if (fd.Get() < 0) ThrowCreateError(shownPath, errno);
   try {
     if (old) {

@@ -1,4 +1,7 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -27,7 +30,18 @@ class BitmapFileOnDisk : public testing::Test {
   }
   void TearDown() override {
     BitmapFileTesting::FailWritesAfter(std::nullopt);
+    SetImmutable(false);
     std::filesystem::remove_all(dir_);
+  }
+  // An immutable folder refuses new names even to root: the one way to test a closed folder here.
+  bool SetImmutable(bool on) const {
+    const int fd = ::open(dir_.c_str(), O_RDONLY | O_DIRECTORY);
+    int flags = 0;
+    const bool done = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 &&
+                      (flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL,
+                       ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0);
+    if (fd >= 0) ::close(fd);
+    return done;
   }
   std::string Path(const char* name) const { return (dir_ / name).string(); }
   static Bytes Contents(const std::string& path) {
@@ -125,6 +139,19 @@ TEST_F(BitmapFileOnDisk, FailedWriteLeavesTheOldFileWhole) {
   struct stat st {};
   ASSERT_EQ(::stat(Path("keep.bmp").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 07777, 0640u);
+}
+
+TEST_F(BitmapFileOnDisk, ClosedFolderRefusesNewFilesButOldOnesAreWrittenOver) {
+  TBitmap b;
+  MakeSample(b, TPixelFormat{});
+  b.SaveToFile(Path("old.bmp"));
+  if (!SetImmutable(true)) GTEST_SKIP() << "cannot close a folder here";
+  EXPECT_EQ(Failure([&] { b.SaveToFile(Path("new.bmp")); }),
+            "ファイル \"" + Path("new.bmp") + "\". " + std::strerror(EPERM) + " を作成できません");
+  b.Canvas()->SetPixel(0, 0, clBlack);
+  b.SaveToFile(Path("old.bmp"));
+  SetImmutable(false);
+  EXPECT_EQ(Contents(Path("old.bmp")), WriteBitmapFile(b));
 }
 
 TEST_F(BitmapFileOnDisk, SavingThroughALinkKeepsTheLink) {
