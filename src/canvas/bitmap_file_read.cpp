@@ -406,6 +406,9 @@ void BitmapFileTesting::LimitPixels(std::int64_t maxPixels) {
 
 bool ReadBitmapPrefixed(const std::uint8_t* prefix, std::size_t prefixSize, std::uint64_t fileSize,
                         TByteSource* rest, TBitmap& into) {
+  // Never look past the bytes that exist: without a source, the prefix is the file.
+  if (!rest) fileSize = std::min<std::uint64_t>(fileSize, prefixSize);
+  prefixSize = static_cast<std::size_t>(std::min<std::uint64_t>(prefixSize, fileSize));
   if (fileSize == 0) {
     into.Assign(0, 0, TPixelFormat{}, {}, {});
     return true;
