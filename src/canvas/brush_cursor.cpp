@@ -9,14 +9,14 @@
 
 namespace {
 
-// Where outlines were drawn on one bitmap since it was last wholly cleared.
-// Every non-white overlay pixel comes from DrawBrushOutline, so clearing this
-// box leaves exactly what clearing the whole overlay would: a move at 3840 x
-// 2160 then touches two brush-sized boxes instead of 33 MB.
+// Where outlines were drawn on the overlay since it was last cleared. Every
+// non-white overlay pixel comes from DrawBrushOutline, so clearing this box
+// leaves exactly what clearing the whole overlay would: a move at 3840 x 2160
+// then touches two brush-sized boxes instead of 33 MB. Outlines drawn on any
+// other bitmap are not recorded; a new overlay bitmap gets one whole clear.
 struct OutlineRecord {
   const TBitmap* bitmap = nullptr;
-  TRect box{};            // union of outline boxes; empty when none
-  bool complete = false;  // false: outlines may lie outside box
+  TRect box{};  // union of outline boxes; empty when none
 };
 OutlineRecord gOutlines;
 
@@ -33,13 +33,10 @@ TRect Union(const TRect& a, const TRect& b) {
 }
 
 void RecordOutline(const TBitmap* bitmap, TRect box, int penWidth) {
+  if (bitmap != gOutlines.bitmap) return;
   // A wider pen reaches about half its width outside the box; a pixel more
   // is cheap insurance.
   InflateRect(box, penWidth, penWidth);
-  if (gOutlines.bitmap != bitmap) {
-    gOutlines = OutlineRecord{bitmap, box, false};
-    return;
-  }
   gOutlines.box = Union(gOutlines.box, box);
 }
 
@@ -72,7 +69,7 @@ void TForm1::DrawBrushCursor(int X, int Y) {
   TCanvas* canvas = Image2->Canvas();
   TBitmap* overlay = Image2->Picture()->Bitmap();
   canvas->Brush->SetColor(clWhite);
-  if (gOutlines.bitmap == overlay && gOutlines.complete) {
+  if (gOutlines.bitmap == overlay) {
     canvas->FillRect(gOutlines.box);
   } else {
     // The control and its bitmap have the same size; should they ever not,
@@ -80,7 +77,7 @@ void TForm1::DrawBrushCursor(int X, int Y) {
     canvas->FillRect(Rect(0, 0, std::max(Image2->Width(), overlay->Width()),
                           std::max(Image2->Height(), overlay->Height())));
   }
-  gOutlines = OutlineRecord{overlay, TRect{}, true};
+  gOutlines = OutlineRecord{overlay, TRect{}};
   overlay->SetTransparentColor(clWhite);
   DrawBrushOutline(canvas, X, Y, Form2->ScrollBar1->Position(), Form2->SpeedButton1->Down());
 }
