@@ -199,6 +199,12 @@ void TForm::SetVisible(bool v) {
   }
   w->show();
   w->raise();
+  if (!impl_->laidOut) {
+    // The first layout counts as a resize, whatever size the window had before.
+    impl_->laidOut = true;
+    lastClientWidth_ = lastClientHeight_ = -1;
+    ClientResized();
+  }
   // After the window is up, so that windows OnShow shows come in front of it.
   RunHandler([this] {
     if (OnShow) OnShow(this);

@@ -59,6 +59,7 @@ struct TForm::Impl {
   TFormStyle formStyle = fsNormal;
   TPosition position = poDesigned;
   bool centredOnce = false;
+  bool laidOut = false;  // shown once: OnResize has run for the first layout
   QMenuBar* EnsureMenuBar();
 };
 
