@@ -13,9 +13,11 @@ namespace {
 constexpr int kRampLeft = 3, kRampRight = 141, kRampTop = 4, kRampBottom = 17;
 // Colour disc: centre pixel (74, 96), 145 pixels across (x 2..146, y 24..168).
 constexpr double kDiscX = 74.0, kDiscY = 96.0, kDiscRadius = 72.5;
-// The shadow is the disc moved down and right so that it reaches the bitmap's
-// right column (149) and bottom row (173); what shows of it is a crescent.
-constexpr double kShadowX = 77.0, kShadowY = 101.0;
+// The shadow is the disc moved 5 pixels down and right, so that it reaches
+// the bitmap's right column (149) and bottom row (173); what shows of it is a
+// crescent at the disc's lower right, thinning to nothing at the other two
+// corners.
+constexpr double kShadowX = 79.0, kShadowY = 101.0;
 constexpr int kShadowDark = 210, kShadowLight = 242;
 
 std::uint32_t GreyWord(int level) {
