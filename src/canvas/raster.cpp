@@ -1,6 +1,7 @@
-// The canvas drawing calls: rectangles, ellipses, lines, copies and path
-// regions. Every shape is built as one span per row and painted with a plain
-// fill, so the cost is one fill per row plus a little arithmetic.
+// The canvas drawing calls that make shapes: rectangles, ellipses and lines.
+// Every shape is built as one span per row and painted with a plain fill, so
+// the cost is one fill per row plus a little arithmetic. Copies and path
+// regions live in surface.cpp.
 #include "canvas/raster.h"
 
 #include <immintrin.h>
@@ -11,9 +12,6 @@
 
 namespace raster {
 namespace {
-
-__extension__ typedef __int128 Wide;  // GCC and Clang; 64-bit products need it
-__extension__ typedef unsigned __int128 UWide;
 
 // Pens wider than this are drawn at this width: 16 million pixels is wider
 // than any bitmap, and the limit keeps every product below 2^127.
@@ -85,12 +83,12 @@ Span EllipseRowSpan(const Box& box, std::int64_t y) {
 
 namespace {
 
-// Four vector stores per step; the tail word by word. Unaligned stores cost
-// next to nothing on the processors that have AVX2.
 // Fills larger than this bypass the cache, as memset does: the data would
 // not stay there anyway, and the processor need not read the lines first.
 constexpr std::size_t kStreamWords = std::size_t{1} << 21;  // 8 MB
 
+// Four unaligned vector stores per step, then one that ends exactly at the
+// last word, overlapping what is already done.
 __attribute__((target("avx2"))) void FillWordsAvx2(std::uint32_t* p, std::size_t n, std::uint32_t word) {
   const __m256i v = _mm256_set1_epi32(static_cast<int>(word));
   std::size_t i = 0;
@@ -106,7 +104,7 @@ __attribute__((target("avx2"))) void FillWordsAvx2(std::uint32_t* p, std::size_t
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(p + i + 24), v);
   }
   for (; i + 8 <= n; i += 8) _mm256_storeu_si256(reinterpret_cast<__m256i*>(p + i), v);
-  if (i < n && n >= 8)  // the last 8 words, overlapping what is done
+  if (i < n && n >= 8)
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(p + n - 8), v);
   else
     for (; i < n; ++i) p[i] = word;
@@ -175,18 +173,12 @@ void SpanWriter::Commit() {
 }  // namespace raster
 
 using raster::Box;
+using raster::RowRange;
 using raster::Span;
 using raster::SpanWriter;
+using raster::VisibleRows;
 
 namespace {
-
-// Rows of `box` that lie on the bitmap, as [first, last).
-struct RowRange {
-  std::int64_t first, last;
-};
-RowRange VisibleRows(const SpanWriter& out, std::int64_t top, std::int64_t bottom) {
-  return {std::max<std::int64_t>(top, 0), std::min<std::int64_t>(bottom, out.Height())};
-}
 
 // Pen width 0 or 1: the figure is the ellipse of the box itself; a pixel of it
 // with a 4-neighbour outside is outline, the rest is inside. Box 5:
@@ -581,161 +573,4 @@ void TCanvas::LineTo(int x, int y) {
   else
     DrawWideLine(out, {fromX, fromY, x, y, std::min<std::int64_t>(pen_.Width(), raster::kMaxPenWidth)}, word);
   out.Commit();
-}
-
-// ---- Copies ----
-
-namespace {
-
-// Nearest-neighbour map from destination offset i (0 <= i < destSize) to a
-// source offset: the source pixel under the centre of the destination pixel.
-// Equal sizes map i to i.
-std::int64_t SourceOffset(std::int64_t i, std::int64_t destSize, std::int64_t sourceSize) {
-  return static_cast<std::int64_t>((raster::Wide(2 * i + 1) * sourceSize) / (2 * destSize));
-}
-
-bool StoresEveryColour(const TPixelFormat& f) {
-  return (f.depth == 32 && !f.bitFields) || f.depth == 24;
-}
-
-bool SameFormat(const TPixelFormat& a, const TPixelFormat& b) {
-  return a.depth == b.depth && a.colorTable == b.colorTable && a.bitFields == b.bitFields &&
-         std::equal(std::begin(a.masks), std::end(a.masks), std::begin(b.masks));
-}
-
-// Where the source pixels are read: the source bitmap itself, or a snapshot of
-// the part in use when source and destination are one bitmap.
-struct SourceView {
-  const std::uint32_t* base = nullptr;  // pixel (left, top)
-  std::int64_t stride = 0, left = 0, top = 0, right = 0, bottom = 0;
-  const std::uint32_t* At(std::int64_t x, std::int64_t y) const {
-    return base + (y - top) * stride + (x - left);
-  }
-};
-
-SourceView ViewOf(const TBitmap& from, const TRect& src, bool snapshot, std::vector<std::uint32_t>& store) {
-  SourceView v;
-  v.left = std::max(src.Left, 0);
-  v.top = std::max(src.Top, 0);
-  v.right = std::min(src.Right, from.Width());
-  v.bottom = std::min(src.Bottom, from.Height());
-  if (v.left >= v.right || v.top >= v.bottom) return {};
-  if (!snapshot) {
-    v.stride = from.Width();
-    v.base = from.ScanLine(static_cast<int>(v.top)) + v.left;
-    return v;
-  }
-  v.stride = v.right - v.left;
-  store.resize(static_cast<std::size_t>(v.stride * (v.bottom - v.top)));
-  for (std::int64_t y = v.top; y < v.bottom; ++y)
-    std::memcpy(store.data() + (y - v.top) * v.stride, from.ScanLine(static_cast<int>(y)) + v.left,
-                static_cast<std::size_t>(v.stride) * 4);
-  v.base = store.data();
-  return v;
-}
-
-}  // namespace
-
-// Source pixels outside the source bitmap leave the destination as it was.
-void TCanvas::CopyRect(const TRect& dest, TCanvas* source, const TRect& sourceRect) {
-  if (!source || dest.IsEmpty() || sourceRect.IsEmpty()) return;
-  const TBitmap& from = source->owner_;
-  std::vector<std::uint32_t> snapshot;
-  const SourceView view = ViewOf(from, sourceRect, &from == &owner_, snapshot);
-  if (!view.base) return;
-  SpanWriter out(owner_, clip_.get());
-  const std::int64_t dw = dest.Width(), dh = dest.Height(), sw = sourceRect.Width(), sh = sourceRect.Height();
-  // Destination columns on the bitmap whose source column is on the source:
-  // the map is monotonic, so they form one run.
-  std::int64_t x0 = std::max(dest.Left, 0), x1 = std::min(dest.Right, out.Width());
-  const auto sourceX = [&](std::int64_t x) { return sourceRect.Left + SourceOffset(x - dest.Left, dw, sw); };
-  while (x0 < x1 && sourceX(x0) < view.left) ++x0;
-  while (x1 > x0 && sourceX(x1 - 1) >= view.right) --x1;
-  if (x0 >= x1) return;
-  const bool convert = !StoresEveryColour(owner_.Format()) && !SameFormat(owner_.Format(), from.Format());
-  const bool direct = sw == dw && !convert;
-  std::vector<std::int64_t> columns;
-  std::vector<std::uint32_t> line;
-  if (!direct) {
-    columns.resize(static_cast<std::size_t>(x1 - x0));
-    for (std::int64_t x = x0; x < x1; ++x) columns[static_cast<std::size_t>(x - x0)] = sourceX(x);
-    line.resize(columns.size());
-  }
-  const RowRange rows = VisibleRows(out, dest.Top, dest.Bottom);
-  for (std::int64_t y = rows.first; y < rows.last; ++y) {
-    const std::int64_t sy = sourceRect.Top + SourceOffset(y - dest.Top, dh, sh);
-    if (sy < view.top || sy >= view.bottom) continue;
-    if (direct) {
-      out.Copy(static_cast<int>(y), static_cast<int>(x0), static_cast<int>(x1), view.At(sourceX(x0), sy));
-      continue;
-    }
-    const std::uint32_t* row = view.At(view.left, sy);
-    for (std::size_t i = 0; i < columns.size(); ++i) {
-      const std::uint32_t word = row[columns[i] - view.left];
-      line[i] = convert ? owner_.StoredPixel(WordToColor(word)) : word;
-    }
-    out.Copy(static_cast<int>(y), static_cast<int>(x0), static_cast<int>(x1), line.data());
-  }
-  out.Commit();
-}
-
-// ---- Path clip region ----
-
-void TCanvas::BeginPathRecording() {
-  recording_ = true;
-  path_.clear();
-  HoldContext();
-}
-
-void TCanvas::EndPathRecording() {
-  recording_ = false;
-}
-
-// The recorded ellipses combined by the even-odd rule: a pixel inside an odd
-// number of them is in. Outer box 8, inner box 4:
-//
-//   ..####..
-//   .######.
-//   ###..###
-//   ##....##
-//   ##....##
-//   ###..###
-//   .######.
-//   ..####..
-std::unique_ptr<TRegion> TCanvas::RecordedPathToRegion() {
-  recording_ = false;
-  const std::vector<PathFigure> figures = std::move(path_);
-  path_.clear();
-  if (figures.empty()) return std::make_unique<TRegion>();
-  int top = figures[0].box.Top, bottom = figures[0].box.Bottom;
-  for (const PathFigure& f : figures) {
-    top = std::min(top, f.box.Top);
-    bottom = std::max(bottom, f.box.Bottom);
-  }
-  auto region = std::make_unique<TRegion>(top);
-  std::vector<std::int64_t> edges;
-  std::vector<TRegion::Span> spans;
-  for (std::int64_t y = top; y < bottom; ++y) {
-    edges.clear();
-    for (const PathFigure& f : figures) {
-      const Span s = raster::EllipseRowSpan({f.box.Left, f.box.Top, f.box.Right, f.box.Bottom}, y);
-      if (s.Empty()) continue;
-      edges.push_back(s.x0);
-      edges.push_back(s.x1);
-    }
-    // Coverage flips at every edge, so the odd stretches lie between the
-    // first and second edge, the third and fourth, and so on.
-    std::sort(edges.begin(), edges.end());
-    spans.clear();
-    for (std::size_t i = 0; i + 1 < edges.size(); i += 2) {
-      if (edges[i] == edges[i + 1]) continue;
-      const TRegion::Span s{static_cast<int>(edges[i]), static_cast<int>(edges[i + 1])};
-      if (!spans.empty() && spans.back().x1 == s.x0)
-        spans.back().x1 = s.x1;
-      else
-        spans.push_back(s);
-    }
-    region->AppendRow(spans);
-  }
-  return region;
 }

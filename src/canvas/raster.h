@@ -10,6 +10,10 @@
 
 namespace raster {
 
+// Products of two 64-bit coordinates (GCC and Clang).
+__extension__ typedef __int128 Wide;
+__extension__ typedef unsigned __int128 UWide;
+
 // Pixels x0 <= x < x1 of one row. 64-bit, so that boxes that a wide pen pushes
 // past the 32-bit coordinate range stay exact.
 struct Span {
@@ -95,5 +99,13 @@ class SpanWriter {
   int width_, height_;
   int minX_ = INT32_MAX, minY_ = INT32_MAX, maxX_ = INT32_MIN, maxY_ = INT32_MIN;
 };
+
+// Rows top <= y < bottom that lie on the bitmap, as [first, last).
+struct RowRange {
+  std::int64_t first, last;
+};
+inline RowRange VisibleRows(const SpanWriter& out, std::int64_t top, std::int64_t bottom) {
+  return {std::max<std::int64_t>(top, 0), std::min<std::int64_t>(bottom, out.Height())};
+}
 
 }  // namespace raster
