@@ -288,6 +288,8 @@ namespace {
 // source offset: the source pixel under the centre of the destination pixel.
 // Equal sizes map i to i.
 std::int64_t SourceOffset(std::int64_t i, std::int64_t destSize, std::int64_t sourceSize) {
+  std::int64_t product;
+  if (!__builtin_mul_overflow(2 * i + 1, sourceSize, &product)) return product / (2 * destSize);
   return static_cast<std::int64_t>((raster::Wide(2 * i + 1) * sourceSize) / (2 * destSize));
 }
 
