@@ -35,11 +35,11 @@ void WritePicture(const std::string& path, int w, int h, const std::vector<TColo
   }
 }
 
-std::string FileStem(const std::source_location& where) {
+std::string FileStem(const CallSite& where) {
   const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();
   std::string stem = testing::TempDir();
   if (info) stem += std::string(info->test_suite_name()) + "." + info->name() + "_";
-  return stem + "line" + std::to_string(where.line());
+  return stem + "line" + std::to_string(where.line);
 }
 
 std::string Joined(const std::vector<std::string>& rows) {
@@ -72,15 +72,15 @@ std::vector<std::string> PictureOf(const TBitmap& bmp, const PictureLegend& lege
 }
 
 void ExpectPicture(const TBitmap& bmp, int x, int y, const std::vector<std::string>& rows,
-                   const PictureLegend& legend, std::source_location where) {
+                   const PictureLegend& legend, CallSite where) {
   const int h = static_cast<int>(rows.size()), w = h ? static_cast<int>(rows[0].size()) : 0;
   for (const std::string& row : rows)
     if (static_cast<int>(row.size()) != w) {
-      ADD_FAILURE_AT(where.file_name(), where.line()) << "picture rows differ in length";
+      ADD_FAILURE_AT(where.file, where.line) << "picture rows differ in length";
       return;
     }
   if (x < 0 || y < 0 || x + w > bmp.Width() || y + h > bmp.Height()) {
-    ADD_FAILURE_AT(where.file_name(), where.line())
+    ADD_FAILURE_AT(where.file, where.line)
         << "picture " << w << "x" << h << " at (" << x << "," << y << ") does not fit the bitmap "
         << bmp.Width() << "x" << bmp.Height();
     return;
@@ -92,7 +92,7 @@ void ExpectPicture(const TBitmap& bmp, int x, int y, const std::vector<std::stri
       const TColor got = WordToColor(bmp.ScanLine(y + j)[x + i]);
       const auto found = legend.find(rows[static_cast<std::size_t>(j)][static_cast<std::size_t>(i)]);
       if (found == legend.end()) {
-        ADD_FAILURE_AT(where.file_name(), where.line())
+        ADD_FAILURE_AT(where.file, where.line)
             << "no colour for '" << rows[static_cast<std::size_t>(j)][static_cast<std::size_t>(i)] << "'";
         return;
       }
@@ -107,17 +107,17 @@ void ExpectPicture(const TBitmap& bmp, int x, int y, const std::vector<std::stri
   const std::string stem = FileStem(where);
   WritePicture(stem + "_actual.bmp", w, h, actual);
   WritePicture(stem + "_expected.bmp", w, h, expected);
-  ADD_FAILURE_AT(where.file_name(), where.line())
+  ADD_FAILURE_AT(where.file, where.line)
       << firstDiff.str() << "\nexpected:\n"
       << Joined(rows) << "got:\n"
       << Joined(PictureOf(bmp, x, y, w, h, legend)) << "pictures: " << stem << "_{actual,expected}.bmp";
 }
 
 void ExpectPicture(const TBitmap& bmp, const std::vector<std::string>& rows, const PictureLegend& legend,
-                   std::source_location where) {
+                   CallSite where) {
   const int h = static_cast<int>(rows.size()), w = h ? static_cast<int>(rows[0].size()) : 0;
   if (bmp.Width() != w || bmp.Height() != h) {
-    ADD_FAILURE_AT(where.file_name(), where.line())
+    ADD_FAILURE_AT(where.file, where.line)
         << "bitmap is " << bmp.Width() << "x" << bmp.Height() << ", picture " << w << "x" << h << "; got:\n"
         << Joined(PictureOf(bmp, legend));
     return;

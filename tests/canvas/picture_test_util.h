@@ -14,7 +14,6 @@
 
 #include <map>
 #include <memory>
-#include <source_location>
 #include <string>
 #include <vector>
 
@@ -22,18 +21,23 @@
 
 using PictureLegend = std::map<char, TColor>;
 
+// Where the caller stands, for failure messages. (std::source_location is
+// missing from clang 14 with libstdc++; these builtins work in both.)
+struct CallSite {
+  const char* file = __builtin_FILE();
+  int line = __builtin_LINE();
+};
+
 const PictureLegend& DefaultLegend();
 
 // Asserts that the whole bitmap is exactly `rows` (same size, every pixel).
 void ExpectPicture(const TBitmap& bmp, const std::vector<std::string>& rows,
-                   const PictureLegend& legend = DefaultLegend(),
-                   std::source_location where = std::source_location::current());
+                   const PictureLegend& legend = DefaultLegend(), CallSite where = {});
 
 // Asserts that the part of the bitmap with its top-left at (x, y), as large as
 // `rows`, is exactly `rows`; that part must lie on the bitmap.
 void ExpectPicture(const TBitmap& bmp, int x, int y, const std::vector<std::string>& rows,
-                   const PictureLegend& legend = DefaultLegend(),
-                   std::source_location where = std::source_location::current());
+                   const PictureLegend& legend = DefaultLegend(), CallSite where = {});
 
 // A 32-bit bitmap painted from `rows`; throws on a character the legend lacks.
 std::unique_ptr<TBitmap> BitmapFromPicture(const std::vector<std::string>& rows,
