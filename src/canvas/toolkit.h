@@ -203,7 +203,8 @@ class TSpeedButton : public TControl {
   void SetGroupIndex(int g);
   bool Down() const;
   // Putting one button of a group down releases the others; a user click on
-  // the button already down leaves it down.
+  // the button already down leaves it down. Only grouped buttons latch, and a
+  // group always keeps one button down: SetDown(false) on it is ignored.
   void SetDown(bool d);
   void SetFlat(bool f);
   TNotifyEvent OnClick;

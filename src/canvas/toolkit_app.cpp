@@ -56,8 +56,9 @@ void RunHandler(const std::function<void()>& handler) {
 // ---- Application ----
 
 void TApplication::SetTitle(const std::string& title) {
+  // Not Qt's application display name: X11 window managers would get it
+  // appended to every window's caption ("Brush — <title>").
   title_ = title;
-  QGuiApplication::setApplicationDisplayName(ToQString(title));
 }
 
 void TApplication::ProcessMessages() {

@@ -129,7 +129,15 @@ bool TColorDialog::Execute() {
   }
   QColorDialog dialog(ToQColor(color_), ParentOf(owner_));
   dialog.setOption(QColorDialog::DontUseNativeDialog);
-  if (dialog.exec() != QDialog::Accepted) return false;
-  color_ = FromQColor(dialog.selectedColor());
-  return true;
+  const bool confirmed = dialog.exec() == QDialog::Accepted;
+  if (confirmed) color_ = FromQColor(dialog.selectedColor());
+  // The boxes as the user left them, in the same form, for the next opening.
+  customColors_.clear();
+  for (int i = 0; i < 16; ++i) {
+    const QString hex =
+        QStringLiteral("%1").arg(FromQColor(QColorDialog::customColor(i)), 6, 16, QLatin1Char('0'));
+    customColors_.push_back("Color" + std::string(1, static_cast<char>('A' + i)) + "=" +
+                            ToStdString(hex.toUpper()));
+  }
+  return confirmed;
 }

@@ -66,5 +66,11 @@ TMainMenu::TMainMenu(TForm* owner) : owner_(owner) {}
 
 void TMainMenu::Add(TMenuItem* item) {
   items_.push_back(item);
-  if (owner_) owner_->impl_->EnsureMenuBar()->addAction(item->Action());
+  if (!owner_) return;
+  owner_->impl_->EnsureMenuBar()->addAction(item->Action());
+  if (owner_->impl_->menuShown) {
+    // The bar's height may change with its first entries.
+    owner_->impl_->window->PlaceChildren();
+    owner_->ClientResized();
+  }
 }

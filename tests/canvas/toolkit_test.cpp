@@ -136,7 +136,7 @@ TEST_F(ToolkitTest, ClientHeightLeavesOutTheMenuBar) {
   EXPECT_EQ(form.ClientHeight(), 400);
   EXPECT_GT(form.ClientWidget()->y(), 10);  // below the menu bar
   EXPECT_EQ(form.Widget()->height(), form.ClientWidget()->y() + 400);
-  EXPECT_GT(form.Height(), form.Widget()->height());  // and the frame
+  EXPECT_GE(form.Height(), form.Widget()->height());  // and the frame, where there is one
 }
 
 TEST_F(ToolkitTest, ScrollBarClampsAndReportsOnlyRealChanges) {
