@@ -112,5 +112,5 @@ TForm5::TForm5() {
   Label4 = MakeLabel(this, "0.04", 85, 104);
   Label3 = MakeCentredLabel(this, "https://daubix.example.org/", 142);
   Label3->SetFontColor(clBlue);
-  Label2 = MakeCentredLabel(this, "Painted by the Daubix developers", 154);
+  Label2 = MakeCentredLabel(this, "By the Daubix developers", 154);
 }

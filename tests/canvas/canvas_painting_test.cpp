@@ -1,5 +1,8 @@
 // Painting on the canvas through its handlers: dots, strokes, one-stroke
 // joins, the colour pick, the anchor's life, resizing and the pressure gate.
+#include <QCoreApplication>
+#include <QMouseEvent>
+#include <QWidget>
 #include <functional>
 #include <memory>
 #include <string>
@@ -273,6 +276,21 @@ TEST_F(PaintingTest, ResizeKeepsTheTopLeftAndDiscardsTheRest) {
   const TBitmap& overlay = *Form1->Image2->Picture()->Bitmap();
   EXPECT_EQ(overlay.Width(), 600);
   EXPECT_EQ(overlay.Height(), 400);
+}
+
+// A move already queued when the press comes runs inside the press, after the
+// anchor is set and before the dot: it strokes from the press point and the
+// press goes on with the anchor where the move left it.
+TEST_F(PaintingTest, QueuedMoveRunsInsideThePressBeforeTheDot) {
+  SetBrush(1, true);
+  QWidget* overlay = Form1->Image2->Widget();
+  const QPointF to(14, 10);
+  QCoreApplication::postEvent(overlay, new QMouseEvent(QEvent::MouseMove, to, overlay->mapToGlobal(to),
+                                                       Qt::NoButton, Qt::LeftButton, Qt::NoModifier));
+  Press(10, 10);
+  EXPECT_EQ(LastX, 14);
+  EXPECT_EQ(LastY, 10);
+  ExpectPicture(Canvas(), 9, 9, {".......", ".####..", "......."});
 }
 
 // A tablet whose pen reports the pressures the test queues.
