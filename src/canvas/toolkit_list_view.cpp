@@ -1,5 +1,4 @@
 // The large-icon list view over QListWidget, and its image list.
-#include <QEvent>
 #include <QItemSelectionModel>
 #include <QListWidget>
 #include <QMouseEvent>
@@ -13,36 +12,40 @@ QListWidget* ListOf(const TListView* view) {
   return static_cast<QListWidget*>(view->Widget());
 }
 
-// Presses in the list's viewport, reported before the list acts on them.
-class ViewportMouseFilter : public QObject {
+// The list acts on a press first (selection, and so OnSelectItem), then the
+// press is reported, as the platform's list control does.
+class ListWidget : public QListWidget {
  public:
-  ViewportMouseFilter(TListView* view, QListWidget* list) : QObject(list), view_(view), list_(list) {}
+  ListWidget(TListView* view, QWidget* parent) : QListWidget(parent), view_(view) {}
 
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    const bool press = event->type() == QEvent::MouseButtonPress;
-    if (!press && event->type() != QEvent::MouseButtonDblClick) return QObject::eventFilter(watched, event);
-    auto* mouse = static_cast<QMouseEvent*>(event);
-    TMouseButton button = mbLeft;
-    if (mouse->button() == Qt::RightButton)
-      button = mbRight;
-    else if (mouse->button() == Qt::MiddleButton)
-      button = mbMiddle;
-    else if (mouse->button() != Qt::LeftButton)
-      return false;
-    TShiftState shift = ShiftStateOf(mouse->buttons(), mouse->modifiers());
-    if (!press) shift |= ssDouble;
-    const QPoint p = list_->viewport()->mapTo(list_, mouse->position().toPoint());
-    RunHandler([&] {
-      if (view_->OnMouseDown) view_->OnMouseDown(view_, button, shift, p.x(), p.y());
-    });
-    // A left press on empty space drops the selection (the list would keep it).
-    if (press && button == mbLeft && !list_->itemAt(mouse->position().toPoint())) list_->clearSelection();
-    return false;
+ protected:
+  void mousePressEvent(QMouseEvent* event) override {
+    QListWidget::mousePressEvent(event);
+    // A press on empty space drops the selection.
+    if (!itemAt(event->position().toPoint())) clearSelection();
+    ReportPress(event, 0);
+  }
+  void mouseDoubleClickEvent(QMouseEvent* event) override {
+    QListWidget::mouseDoubleClickEvent(event);  // Qt sends this in place of the second press
+    ReportPress(event, ssDouble);
   }
 
  private:
+  void ReportPress(QMouseEvent* event, TShiftState extra) {
+    TMouseButton button = mbLeft;
+    if (event->button() == Qt::RightButton)
+      button = mbRight;
+    else if (event->button() == Qt::MiddleButton)
+      button = mbMiddle;
+    else if (event->button() != Qt::LeftButton)
+      return;
+    const TShiftState shift = ShiftStateOf(event->buttons(), event->modifiers()) | extra;
+    const QPoint p = viewport()->mapTo(this, event->position().toPoint());  // relative to the control
+    RunHandler([&] {
+      if (view_->OnMouseDown) view_->OnMouseDown(view_, button, shift, p.x(), p.y());
+    });
+  }
   TListView* view_;
-  QListWidget* list_;
 };
 
 void ReportSelection(TListView* view, const QItemSelection& change, bool selected) {
@@ -130,7 +133,7 @@ TListItem* TListItems::Add() {
 
 // ---- TListView ----
 
-TListView::TListView(TForm* owner) : TControl(owner, new QListWidget(owner->ClientWidget())) {
+TListView::TListView(TForm* owner) : TControl(owner, new ListWidget(this, owner->ClientWidget())) {
   items_.view_ = this;
   QListWidget* list = ListOf(this);
   list->resize(250, 150);
@@ -141,7 +144,6 @@ TListView::TListView(TForm* owner) : TControl(owner, new QListWidget(owner->Clie
   list->setSelectionMode(QAbstractItemView::SingleSelection);
   list->setIconSize(QSize(50, 50));
   list->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
-  list->viewport()->installEventFilter(new ViewportMouseFilter(this, list));
   QObject::connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, list,
                    [this](const QItemSelection& selected, const QItemSelection& deselected) {
                      // The item losing the selection is reported first.

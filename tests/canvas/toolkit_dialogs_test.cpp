@@ -69,6 +69,7 @@ struct ListProbe {
   TListView* view = form.Own(new TListView(&form));
   TImageList* images = form.Own(new TImageList(&form, 50, 50));
   std::vector<std::string> events;
+  QPoint lastDown;
 
   ListProbe() {
     form.SetClientWidth(400);
@@ -86,8 +87,9 @@ struct ListProbe {
     view->OnSelectItem = [this](TObject*, TListItem* item, bool selected) {
       events.push_back(item->Caption() + (selected ? " on" : " off"));
     };
-    view->OnMouseDown = [this](TObject*, TMouseButton b, TShiftState s, int, int) {
+    view->OnMouseDown = [this](TObject*, TMouseButton b, TShiftState s, int x, int y) {
       events.push_back("down b" + std::to_string(b) + " s" + std::to_string(s));
+      lastDown = QPoint(x, y);
     };
     form.Show();
   }
@@ -109,9 +111,10 @@ TEST_F(ToolkitDialogsTest, ListViewReportsTheItemLosingTheSelectionFirst) {
   EXPECT_EQ(p.view->Selected(), p.view->Items()->Item(2));
   QTest::mouseClick(p.Viewport(), Qt::LeftButton, {}, QPoint(390, 240));  // empty space
   EXPECT_EQ(p.view->Selected(), nullptr);
-  EXPECT_EQ(p.events,
-            (std::vector<std::string>{"down b0 s8", "255,10,0 on", "down b0 s8", "down b0 s8", "255,10,0 off",
-                                      "16711680,300,0 on", "down b0 s8", "16711680,300,0 off"}));
+  // The list acts on a press before reporting it.
+  EXPECT_EQ(p.events, (std::vector<std::string>{"255,10,0 on", "down b0 s8", "down b0 s8", "255,10,0 off",
+                                                "16711680,300,0 on", "down b0 s8", "16711680,300,0 off",
+                                                "down b0 s8"}));
 }
 
 TEST_F(ToolkitDialogsTest, ListViewSelectionFromCodeAndCaptionEdits) {
@@ -128,8 +131,14 @@ TEST_F(ToolkitDialogsTest, ListViewSelectionFromCodeAndCaptionEdits) {
   QTest::mousePress(p.Viewport(), Qt::RightButton, Qt::ShiftModifier, QPoint(390, 240));
   QTest::mouseRelease(p.Viewport(), Qt::RightButton, Qt::ShiftModifier, QPoint(390, 240));
   // A press on empty space drops the selection, whatever the button.
-  EXPECT_EQ(p.events, (std::vector<std::string>{"0,20,1 on", "0,20,1 off", "255,10,0 on", "down b1 s17",
-                                                "255,10,0 off"}));
+  EXPECT_EQ(p.events, (std::vector<std::string>{"0,20,1 on", "0,20,1 off", "255,10,0 on", "255,10,0 off",
+                                                "down b1 s17"}));
+  // Coordinates are the control's own, frame included.
+  p.events.clear();
+  QTest::mousePress(p.Viewport(), Qt::MiddleButton, {}, QPoint(300, 200));
+  QTest::mouseRelease(p.Viewport(), Qt::MiddleButton, {}, QPoint(300, 200));
+  EXPECT_EQ(p.events, (std::vector<std::string>{"down b2 s32"}));
+  EXPECT_EQ(p.lastDown, p.Viewport()->mapTo(p.view->Widget(), QPoint(300, 200)));
 }
 
 }  // namespace
