@@ -281,4 +281,27 @@ TEST_F(ToolkitTest, CreateFormRunsOnCreateGuarded) {
   EXPECT_EQ(Application->MainForm(), &form);
 }
 
+TEST_F(ToolkitTest, ClipRegionsLastUntilTheOutermostHandlerReturns) {
+  TForm form;
+  TMenuItem* outer = form.Own(new TMenuItem(&form));
+  TMenuItem* inner = form.Own(new TMenuItem(&form));
+  TBitmap bitmap;
+  bitmap.SetWidth(4);
+  bitmap.SetHeight(4);
+  const TRegion region(0, {{{0, 2}}});
+  std::vector<bool> clipped;
+  inner->OnClick = [&](TObject*) { clipped.push_back(bitmap.Canvas()->HasClipRegion()); };
+  outer->OnClick = [&](TObject*) {
+    bitmap.Canvas()->SelectClipRegion(&region);
+    // A handler that processes pending events lets others run nested inside it.
+    QMetaObject::invokeMethod(
+        form.Widget(), [&] { inner->Click(); }, Qt::QueuedConnection);
+    Application->ProcessMessages();
+    clipped.push_back(bitmap.Canvas()->HasClipRegion());
+  };
+  outer->Click();
+  EXPECT_EQ(clipped, (std::vector<bool>{true, true}));
+  EXPECT_FALSE(bitmap.Canvas()->HasClipRegion());
+}
+
 }  // namespace
