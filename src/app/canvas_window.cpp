@@ -27,6 +27,60 @@ void ResetDrawingState(TForm1* form) {
   LastY = -1;
 }
 
+// Menu bar order File, Window, Help; the Window items in the order shown.
+void AssembleMenus(TForm1* f) {
+  // The canvas and the colour chart entries exist but the user can reach neither.
+  for (TMenuItem* unreachable : {f->N7, f->N9}) {
+    unreachable->SetVisible(false);
+    unreachable->SetEnabled(false);
+  }
+  f->MainMenu1->Add(f->N1);
+  for (TMenuItem* item : {f->N2, f->N3, f->N4, f->N5}) f->N1->Add(item);
+  f->MainMenu1->Add(f->N6);
+  for (TMenuItem* item : {f->N7, f->N8, f->N9, f->HSV1, f->N10, f->C1}) f->N6->Add(item);
+  f->MainMenu1->Add(f->N11);
+  f->N11->Add(f->NDaubix1);
+  f->SetMenu(f->MainMenu1);
+}
+
+void BindClick(TMenuItem* item, TForm1* f, void (TForm1::*handler)(TObject*)) {
+  item->OnClick = [f, handler](TObject* s) { (f->*handler)(s); };
+}
+
+void BindMouse(TImage* image, TForm1* f, void (TForm1::*down)(TObject*, TMouseButton, TShiftState, int, int),
+               void (TForm1::*move)(TObject*, TShiftState, int, int),
+               void (TForm1::*up)(TObject*, TMouseButton, TShiftState, int, int)) {
+  image->OnMouseDown = [f, down](TObject* s, TMouseButton b, TShiftState sh, int x, int y) {
+    (f->*down)(s, b, sh, x, y);
+  };
+  image->OnMouseMove = [f, move](TObject* s, TShiftState sh, int x, int y) { (f->*move)(s, sh, x, y); };
+  image->OnMouseUp = [f, up](TObject* s, TMouseButton b, TShiftState sh, int x, int y) {
+    (f->*up)(s, b, sh, x, y);
+  };
+}
+
+void BindEvents(TForm1* f) {
+  f->OnCreate = [f](TObject* s) { f->FormCreate(s); };
+  f->OnShow = [f](TObject* s) { f->FormShow(s); };
+  f->OnClose = [f](TObject* s, TCloseAction& a) { f->FormClose(s, a); };
+  f->OnDestroy = [f](TObject* s) { f->FormDestroy(s); };
+  f->OnResize = [f](TObject* s) { f->FormResize(s); };
+  BindMouse(f->Image1, f, &TForm1::Image1MouseDown, &TForm1::Image1MouseMove, &TForm1::Image1MouseUp);
+  BindMouse(f->Image2, f, &TForm1::Image2MouseDown, &TForm1::Image2MouseMove, &TForm1::Image2MouseUp);
+  BindClick(f->N2, f, &TForm1::N2Click);
+  BindClick(f->N3, f, &TForm1::N3Click);
+  BindClick(f->N4, f, &TForm1::N4Click);
+  BindClick(f->N5, f, &TForm1::N5Click);
+  BindClick(f->N6, f, &TForm1::N6Click);
+  BindClick(f->N7, f, &TForm1::N7Click);
+  BindClick(f->N8, f, &TForm1::N8Click);
+  BindClick(f->N9, f, &TForm1::N9Click);
+  BindClick(f->N10, f, &TForm1::N10Click);
+  BindClick(f->C1, f, &TForm1::C1Click);
+  BindClick(f->HSV1, f, &TForm1::HSV1Click);
+  BindClick(f->NDaubix1, f, &TForm1::NDaubix1Click);
+}
+
 }  // namespace
 
 TForm1::TForm1() {
@@ -56,57 +110,13 @@ TForm1::TForm1() {
   HSV1 = MakeMenuItem(this, "カラーHSV(&H)");
   Image2 = Own(new TImage(this));
 
-  // The canvas and the colour chart entries exist but the user can reach neither.
-  N7->SetVisible(false);
-  N7->SetEnabled(false);
-  N9->SetVisible(false);
-  N9->SetEnabled(false);
-
-  MainMenu1->Add(N1);
-  for (TMenuItem* item : {N2, N3, N4, N5}) N1->Add(item);
-  MainMenu1->Add(N6);
-  for (TMenuItem* item : {N7, N8, N9, HSV1, N10, C1}) N6->Add(item);
-  MainMenu1->Add(N11);
-  N11->Add(NDaubix1);
-  SetMenu(MainMenu1);
-
+  AssembleMenus(this);
   SetClientWidth(600);
   SetClientHeight(400);
   Image1->SetAlign(alClient);
   Image2->SetAlign(alClient);
   Image2->SetTransparent(true);
-
-  OnCreate = [this](TObject* s) { FormCreate(s); };
-  OnShow = [this](TObject* s) { FormShow(s); };
-  OnClose = [this](TObject* s, TCloseAction& a) { FormClose(s, a); };
-  OnDestroy = [this](TObject* s) { FormDestroy(s); };
-  OnResize = [this](TObject* s) { FormResize(s); };
-  Image1->OnMouseDown = [this](TObject* s, TMouseButton b, TShiftState sh, int x, int y) {
-    Image1MouseDown(s, b, sh, x, y);
-  };
-  Image1->OnMouseMove = [this](TObject* s, TShiftState sh, int x, int y) { Image1MouseMove(s, sh, x, y); };
-  Image1->OnMouseUp = [this](TObject* s, TMouseButton b, TShiftState sh, int x, int y) {
-    Image1MouseUp(s, b, sh, x, y);
-  };
-  Image2->OnMouseDown = [this](TObject* s, TMouseButton b, TShiftState sh, int x, int y) {
-    Image2MouseDown(s, b, sh, x, y);
-  };
-  Image2->OnMouseMove = [this](TObject* s, TShiftState sh, int x, int y) { Image2MouseMove(s, sh, x, y); };
-  Image2->OnMouseUp = [this](TObject* s, TMouseButton b, TShiftState sh, int x, int y) {
-    Image2MouseUp(s, b, sh, x, y);
-  };
-  N2->OnClick = [this](TObject* s) { N2Click(s); };
-  N3->OnClick = [this](TObject* s) { N3Click(s); };
-  N4->OnClick = [this](TObject* s) { N4Click(s); };
-  N5->OnClick = [this](TObject* s) { N5Click(s); };
-  N6->OnClick = [this](TObject* s) { N6Click(s); };
-  N7->OnClick = [this](TObject* s) { N7Click(s); };
-  N8->OnClick = [this](TObject* s) { N8Click(s); };
-  N9->OnClick = [this](TObject* s) { N9Click(s); };
-  N10->OnClick = [this](TObject* s) { N10Click(s); };
-  C1->OnClick = [this](TObject* s) { C1Click(s); };
-  HSV1->OnClick = [this](TObject* s) { HSV1Click(s); };
-  NDaubix1->OnClick = [this](TObject* s) { NDaubix1Click(s); };
+  BindEvents(this);
 }
 
 TForm1::~TForm1() = default;
