@@ -58,7 +58,7 @@ TEST(RgbFloatToColorTest, ClampsAndRoundsHalvesToEven) {
   EXPECT_EQ(RgbFloatToColor(1, 0, 0), 0x0000FF);
   EXPECT_EQ(RgbFloatToColor(-1, 2, 0.5), 0x80FF00);
   EXPECT_EQ(RgbFloatToColor(0, 0, 0.5), 0x800000);  // 127.5 -> 128
-  EXPECT_EQ(RgbFloatToColor(0, 0.7, 0), 0xB200);     // 0.7 lies below 0.7: 178.4999.. -> 178
+  EXPECT_EQ(RgbFloatToColor(0, 0.7, 0), 0xB200);    // 0.7 lies below 0.7: 178.4999.. -> 178
 }
 
 TEST(SplitColorTest, ChannelsFromTheLowThreeBytes) {
@@ -96,8 +96,8 @@ TEST(ColorToHsvTest, HuesOfPureColours) {
 }
 
 TEST(ColorToHsvTest, TiesGoToRedThenGreen) {
-  EXPECT_EQ(ToHsv(255, 255, 0).hue, 60);    // red formula: 255 x 60 / 255
-  EXPECT_EQ(ToHsv(0, 200, 200).hue, 180);   // green formula: (200/200 + 2) x 60
+  EXPECT_EQ(ToHsv(255, 255, 0).hue, 60);   // red formula: 255 x 60 / 255
+  EXPECT_EQ(ToHsv(0, 200, 200).hue, 180);  // green formula: (200/200 + 2) x 60
 }
 
 TEST(ColorToHsvTest, RoundingOfHueAndSaturation) {
