@@ -26,4 +26,4 @@ echo "== Fuzzing (clang libFuzzer, bounded)"
 CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDAUBIX_FUZZ=ON \
   -DDAUBIX_BUILD_UI=OFF -DDAUBIX_BUILD_TESTS=OFF >/dev/null
 cmake --build build-fuzz -j"$jobs"
-ctest --test-dir build-fuzz --output-on-failure
+ctest --test-dir build-fuzz --output-on-failure -j"$jobs"

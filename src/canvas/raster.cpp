@@ -4,8 +4,12 @@
 // regions live in surface.cpp.
 #include "canvas/raster.h"
 
+#if defined(__x86_64__) || defined(__i386__)
+#define DAUBIX_X86_FILL 1
 #include <immintrin.h>
+#endif
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -81,6 +85,7 @@ Span EllipseRowSpan(const Box& box, std::int64_t y) {
   return {(s - m) / 2, (s + m) / 2 + 1};
 }
 
+#if DAUBIX_X86_FILL
 namespace {
 
 // Fills larger than this bypass the cache, as memset does: the data would
@@ -140,6 +145,12 @@ void FillWords(std::uint32_t* p, std::size_t n, std::uint32_t word) {
   else
     FillWordsSse2(p, n, word);
 }
+#else
+// Elsewhere the compiler's own vectorisation of a plain fill serves.
+void FillWords(std::uint32_t* p, std::size_t n, std::uint32_t word) {
+  std::fill_n(p, n, word);
+}
+#endif
 
 void SpanWriter::FillClipped(int y, int x0, int x1, std::uint32_t word) {
   std::uint32_t* row = bitmap_.ScanLine(y);

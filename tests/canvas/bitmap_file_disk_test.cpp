@@ -86,15 +86,15 @@ TEST_F(BitmapFileOnDisk, LargeFilesReadInPiecesAsInMemory) {
   longHeader.headerSize = 100000;  // headers beyond the first piece: read whole
   cut.pixels.resize(cut.pixels.size() - 1234567);
   sized.sizeImage = 3000000;
-  for (const TestBmp* spec : {&big, &topDown, &longHeader, &cut, &sized}) {
-    const Bytes file = MakeBmp(*spec);
+  for (const TestBmp* sample : {&big, &topDown, &longHeader, &cut, &sized}) {
+    const Bytes file = MakeBmp(*sample);
     std::ofstream(Path("big.bmp"), std::ios::binary)
         .write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
     TBitmap fromDisk, inMemory;
     fromDisk.LoadFromFile(Path("big.bmp"));
     ReadBitmapFile(file.data(), file.size(), inMemory);
     ASSERT_EQ(fromDisk.Height(), 1000);
-    EXPECT_TRUE(std::equal(inMemory.Bits(), inMemory.Bits() + 1100 * 1000, fromDisk.Bits())) << spec->height;
+    EXPECT_TRUE(std::equal(inMemory.Bits(), inMemory.Bits() + 1100 * 1000, fromDisk.Bits())) << sample->height;
   }
 }
 

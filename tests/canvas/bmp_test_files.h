@@ -17,7 +17,7 @@ struct TestBmp {
   std::size_t gap = 0;               // bytes between colour table and pixels, counted in bfOffBits
   std::vector<std::uint8_t> pixels;
 };
-std::vector<std::uint8_t> MakeBmp(const TestBmp& spec);
+std::vector<std::uint8_t> MakeBmp(const TestBmp& sample);
 
 // The picture helper's colours plus 'g' green and 'y' yellow.
 const PictureLegend& Legend();
