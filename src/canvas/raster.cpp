@@ -88,20 +88,20 @@ Span EllipseRowSpan(const Box& box, std::int64_t y) {
 #if DAUBIX_X86_FILL
 namespace {
 
-// Fills larger than this bypass the cache, as memset does: the data would
-// not stay there anyway, and the processor need not read the lines first.
-constexpr std::size_t kStreamWords = std::size_t{1} << 21;  // 8 MB
+// Fills larger than this go to the processor's string store, as memset's do:
+// it skips reading the lines first. Measured on this machine kind (EPYC), it
+// matches memset where non-temporal vector stores reached only 80% of it.
+constexpr std::size_t kStringStoreWords = std::size_t{1} << 21;  // 8 MB
+
+void StringStore(std::uint32_t* p, std::size_t n, std::uint32_t word) {
+  asm volatile("rep stosl" : "+D"(p), "+c"(n) : "a"(word) : "memory");
+}
 
 // Four unaligned vector stores per step, then one that ends exactly at the
 // last word, overlapping what is already done.
 __attribute__((target("avx2"))) void FillWordsAvx2(std::uint32_t* p, std::size_t n, std::uint32_t word) {
   const __m256i v = _mm256_set1_epi32(static_cast<int>(word));
   std::size_t i = 0;
-  if (n >= kStreamWords) {
-    for (; (reinterpret_cast<std::uintptr_t>(p + i) & 31) != 0; ++i) p[i] = word;
-    for (; i + 8 <= n; i += 8) _mm256_stream_si256(reinterpret_cast<__m256i*>(p + i), v);
-    _mm_sfence();
-  }
   for (; i + 32 <= n; i += 32) {
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(p + i), v);
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(p + i + 8), v);
@@ -118,11 +118,6 @@ __attribute__((target("avx2"))) void FillWordsAvx2(std::uint32_t* p, std::size_t
 void FillWordsSse2(std::uint32_t* p, std::size_t n, std::uint32_t word) {
   const __m128i v = _mm_set1_epi32(static_cast<int>(word));
   std::size_t i = 0;
-  if (n >= kStreamWords) {
-    for (; (reinterpret_cast<std::uintptr_t>(p + i) & 15) != 0; ++i) p[i] = word;
-    for (; i + 4 <= n; i += 4) _mm_stream_si128(reinterpret_cast<__m128i*>(p + i), v);
-    _mm_sfence();
-  }
   for (; i + 16 <= n; i += 16) {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(p + i), v);
     _mm_storeu_si128(reinterpret_cast<__m128i*>(p + i + 4), v);
@@ -140,7 +135,9 @@ void FillWordsSse2(std::uint32_t* p, std::size_t n, std::uint32_t word) {
 
 void FillWords(std::uint32_t* p, std::size_t n, std::uint32_t word) {
   static const bool avx2 = __builtin_cpu_supports("avx2");
-  if (avx2)
+  if (n >= kStringStoreWords)
+    StringStore(p, n, word);
+  else if (avx2)
     FillWordsAvx2(p, n, word);
   else
     FillWordsSse2(p, n, word);
