@@ -88,6 +88,13 @@ void WriteAll(int fd, const std::string& text) {
   }
 }
 
+// A folder that takes no new names leaves only this way to a writable file.
+void WriteInPlace(const std::string& destination, const std::string& path, const std::string& text) {
+  FileHandle file{::open(destination.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC)};
+  if (file.fd < 0) ThrowCannotCreate(path, errno);
+  WriteAll(file.fd, text);
+}
+
 // Writes a scratch file beside the target and renames it over the target, so
 // that a failed write (a full disk) leaves the previous layout intact.
 void ReplaceFile(const std::string& path, const std::string& text) {
@@ -95,8 +102,16 @@ void ReplaceFile(const std::string& path, const std::string& text) {
   std::error_code error;
   const std::filesystem::path target = std::filesystem::canonical(path, error);
   const std::string destination = error ? path : target.string();
+  struct stat old;
+  const bool exists = ::stat(destination.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+  // A file the user made read-only cannot be created anew, so it is not replaced.
+  if (exists && ::access(destination.c_str(), W_OK) != 0) ThrowCannotCreate(path, errno);
   const std::string scratch = destination + ".tmp";
   FileHandle file{::open(scratch.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666)};
+  if (file.fd < 0 && exists && (errno == EACCES || errno == EPERM)) {
+    WriteInPlace(destination, path, text);
+    return;
+  }
   if (file.fd < 0) ThrowCannotCreate(path, errno);
   try {
     WriteAll(file.fd, text);

@@ -1,8 +1,15 @@
 // The window layout file: read at the canvas window's creation, applied at
 // the picker's, written at every close.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <array>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -249,6 +256,42 @@ TEST_F(LayoutFileTest, FolderInPlaceOfTheFile) {
             "ファイル \"" + LayoutFilePath() + "\". Is a directory を作成できません.");
   EXPECT_TRUE(std::filesystem::is_directory(LayoutFilePath()));
   EXPECT_FALSE(std::filesystem::exists(LayoutFilePath() + ".tmp"));
+}
+
+// An immutable folder refuses new names, even to root, yet its files stay writable.
+bool SetImmutable(const std::filesystem::path& folder, bool on) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+  int flags = 0;
+  const bool done = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 &&
+                    (flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL,
+                     ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0);
+  if (fd >= 0) ::close(fd);
+  return done;
+}
+
+// Installed in a folder closed to new files, with a writable layout file in
+// it: the file is written over, since no scratch file can go beside it.
+TEST_F(LayoutFileTest, WritableFileInAClosedFolderIsWrittenOver) {
+  std::ofstream(LayoutFilePath(), std::ios::binary) << "stale";
+  if (!SetImmutable(Folder(), true)) GTEST_SKIP() << "cannot close a folder here";
+  const std::string expected = ExpectedFile();
+  Form1->N5->Click();
+  SetImmutable(Folder(), false);
+  EXPECT_TRUE(Testing::ShownErrors().empty());
+  EXPECT_EQ(ReadBytes(LayoutFilePath()), expected);
+}
+
+// A layout file the user made read-only is kept, with the message.
+TEST_F(LayoutFileTest, ReadOnlyFileIsNotReplaced) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root may write any file";
+  std::ofstream(LayoutFilePath(), std::ios::binary) << "kept";
+  std::filesystem::permissions(LayoutFilePath(), std::filesystem::perms::owner_read);
+  Form1->N5->Click();
+  EXPECT_TRUE(Application->Terminated());
+  const std::string message =
+      "ファイル \"" + LayoutFilePath() + "\". " + std::strerror(EACCES) + " を作成できません.";
+  EXPECT_EQ(Testing::ShownErrors(), Messages{message});
+  EXPECT_EQ(ReadBytes(LayoutFilePath()), "kept");
 }
 
 }  // namespace
