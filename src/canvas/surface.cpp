@@ -117,9 +117,9 @@ TRect TCanvas::ClipRect() const {
 }
 
 void TCanvas::TextOut(int x, int y, const std::string& text) {
-  if (text.empty()) return;
+  // Empty text draws nothing but still moves the pen to (x, y).
   int width = 0;
-  if (gTextRenderer) width = gTextRenderer->DrawText(*this, x, y, text);
+  if (gTextRenderer && !text.empty()) width = gTextRenderer->DrawText(*this, x, y, text);
   penX_ = x + width;
   penY_ = y;
 }

@@ -107,6 +107,16 @@ TEST(PenTest, NegativeWidthIsIgnored) {
   EXPECT_EQ(pen->Width(), 0);
 }
 
+TEST(PenTest, EmptyTextOutMovesThePenAndDrawsNothing) {
+  auto b = BitmapFromPicture({"...", "..."});
+  TCanvas* c = b->Canvas();
+  c->MoveTo(7, 8);
+  c->TextOut(1, 1, "");
+  EXPECT_EQ(c->PenPosX(), 1);
+  EXPECT_EQ(c->PenPosY(), 1);
+  ExpectPicture(*b, {"...", "..."});
+}
+
 TEST(RegionTest, RowsSpansAndBounds) {
   const TRegion r(5, {{{1, 3}, {6, 8}}, {}, {{-2, 0}}});
   EXPECT_EQ(r.RowCount(), 3);

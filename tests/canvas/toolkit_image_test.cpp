@@ -212,8 +212,10 @@ TEST_F(ToolkitImageTest, TextOutLeavesItsCellInTheBrushColourAndMovesThePen) {
         ASSERT_EQ(c, clWhite) << x << "," << y;  // aliased: no blended pixels
     }
   EXPECT_GT(black, 10);
-  canvas->TextOut(0, 0, "");  // empty: nothing drawn, pen left
+  canvas->TextOut(0, 0, "");  // empty: nothing drawn, the pen moves to (0, 0)
   EXPECT_EQ(canvas->Pixel(0, 0), clRed);
+  EXPECT_EQ(canvas->PenPosX(), 0);
+  EXPECT_EQ(canvas->PenPosY(), 0);
 }
 
 }  // namespace
