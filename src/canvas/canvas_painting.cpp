@@ -53,7 +53,7 @@ void TForm1::Image1MouseMove(TObject* /*Sender*/, TShiftState Shift, int X, int 
   if (!(Shift & ssLeft)) return;
   // A light touch moves the anchor without painting, so the stroke resumes
   // from the last light point.
-  if (TabletAvailable && TabletPressureIsLight()) {
+  if (TabletPressureIsLight()) {
     LastX = X;
     LastY = Y;
     return;
