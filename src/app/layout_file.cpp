@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 #include <string>
 
 // Screens beyond the primary one: where a window may lie.
@@ -19,6 +18,7 @@
 #include "app/canvas_window.h"
 #include "brush/brush_case_window.h"
 #include "brush/brush_window.h"
+#include "canvas/file_output.h"
 #include "canvas/text_fields.h"
 #include "colour/colour_chart_window.h"
 #include "colour/hsv_picker_window.h"
@@ -43,10 +43,6 @@ bool FileExists(const std::string& path) {
 
 [[noreturn]] void ThrowCannotOpen(const std::string& path, int error) {
   throw EDaubixError("ファイル \"" + path + "\". " + std::strerror(error) + " は開けません");
-}
-
-[[noreturn]] void ThrowCannotCreate(const std::string& path, int error) {
-  throw EDaubixError("ファイル \"" + path + "\". " + std::strerror(error) + " を作成できません");
 }
 
 // Closes the descriptor on every way out.
@@ -76,51 +72,6 @@ std::string ReadFileHead(const std::string& path) {
   }
   text.resize(got);
   return text;
-}
-
-void WriteAll(int fd, const std::string& text) {
-  std::size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) throw EDaubixError("ストリームへの書き込みエラー");
-    done += static_cast<std::size_t>(n);
-  }
-}
-
-// A folder that takes no new names leaves only this way to a writable file.
-void WriteInPlace(const std::string& destination, const std::string& path, const std::string& text) {
-  FileHandle file{::open(destination.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC)};
-  if (file.fd < 0) ThrowCannotCreate(path, errno);
-  WriteAll(file.fd, text);
-}
-
-// Writes a scratch file beside the target and renames it over the target, so
-// that a failed write (a full disk) leaves the previous layout intact.
-void ReplaceFile(const std::string& path, const std::string& text) {
-  // A link under the name stays a link: the file it points to is replaced.
-  std::error_code error;
-  const std::filesystem::path target = std::filesystem::canonical(path, error);
-  const std::string destination = error ? path : target.string();
-  struct stat old;
-  const bool exists = ::stat(destination.c_str(), &old) == 0 && S_ISREG(old.st_mode);
-  // A file the user made read-only cannot be created anew, so it is not replaced.
-  if (exists && ::access(destination.c_str(), W_OK) != 0) ThrowCannotCreate(path, errno);
-  const std::string scratch = destination + ".tmp";
-  FileHandle file{::open(scratch.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666)};
-  if (file.fd < 0 && exists && (errno == EACCES || errno == EPERM)) {
-    WriteInPlace(destination, path, text);
-    return;
-  }
-  if (file.fd < 0) ThrowCannotCreate(path, errno);
-  try {
-    WriteAll(file.fd, text);
-    if (::fsync(file.fd) != 0) throw EDaubixError("ストリームへの書き込みエラー");
-    if (::rename(scratch.c_str(), destination.c_str()) != 0) ThrowCannotCreate(path, errno);
-  } catch (...) {
-    ::unlink(scratch.c_str());
-    throw;
-  }
 }
 
 std::string FormatBounds(const TForm* form) {
@@ -216,7 +167,7 @@ void TForm1::WriteLayoutFile() {
   // the picture question is already answered, so only window places are lost.
   // The message is shown here and the close goes on.
   try {
-    ReplaceFile(path, text);
+    WriteFileSafely(path, [&text](int fd) { WriteAllOrThrow(fd, text.data(), text.size()); });
   } catch (const EDaubixError& error) {
     Application->ShowException(error.what());
   }

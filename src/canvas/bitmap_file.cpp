@@ -2,6 +2,8 @@
 // the messages of every failure.
 #include "canvas/bitmap_file.h"
 
+#include "canvas/file_output.h"
+
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -31,10 +33,6 @@ std::string FullPath(const std::string& path) {
 
 [[noreturn]] void ThrowOpenError(const std::string& path, int err) {
   throw EDaubixError("ファイル \"" + FullPath(path) + "\". " + std::strerror(err) + " は開けません");
-}
-
-[[noreturn]] void ThrowCreateError(const std::string& path, int err) {
-  throw EDaubixError("ファイル \"" + FullPath(path) + "\". " + std::strerror(err) + " を作成できません");
 }
 
 class FileDescriptor {
@@ -162,66 +160,6 @@ class FileSink : public TByteSink {
   std::uint64_t written_ = 0;
 };
 
-// Saving over something that is not a regular file (a device, a pipe) writes
-// into it, as the plain create-or-empty rule says; renaming over it would
-// replace the device node itself.
-void SaveInPlace(const TBitmap& bitmap, const std::string& target, const std::string& shownPath) {
-  FileDescriptor fd(::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC));
-  if (fd.Get() < 0) ThrowCreateError(shownPath, errno);
-  FileSink sink(fd.Get());
-  WriteBitmapFile(bitmap, sink);
-  if (!fd.Close()) ThrowWriteError();
-}
-
-// A fresh file beside the target, created with the umask applied (mode 0666).
-int CreateTemporary(const std::filesystem::path& target, std::string& name) {
-  static unsigned counter = 0;
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    std::string hidden(".");
-    hidden.append(target.filename().string()).append(".").append(std::to_string(::getpid()));
-    hidden.append(".").append(std::to_string(++counter)).append(".tmp");
-    name = (target.parent_path() / hidden).string();
-    const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0 || errno != EEXIST) return fd;
-  }
-  return -1;
-}
-
-// The new picture goes into a temporary file in the same folder, which
-// replaces the target only once every byte is written and synced: a failed
-// save leaves the old picture whole.
-void SaveByReplacing(const TBitmap& bitmap, const std::filesystem::path& target, const std::string& shownPath,
-                     const struct stat* old) {
-  if (old && ::access(target.c_str(), W_OK) != 0) ThrowCreateError(shownPath, errno);
-  std::string tempName;
-  FileDescriptor fd(CreateTemporary(target, tempName));
-  if (fd.Get() < 0 && old && (errno == EACCES || errno == EPERM)) {
-    // A writable file in a folder we may not add to: it can only be written over.
-    SaveInPlace(bitmap, target.string(), shownPath);
-    return;
-  }
-  if (fd.Get() < 0) ThrowCreateError(shownPath, errno);
-  try {
-    if (old) {
-      // Keep the old file's permission bits and, where allowed, its owner.
-      // Only root may give a file away; anyone else keeps their own ownership.
-      [[maybe_unused]] const int owned = ::fchown(fd.Get(), old->st_uid, old->st_gid);
-      [[maybe_unused]] const int moded = ::fchmod(fd.Get(), old->st_mode & 07777);
-    }
-    FileSink sink(fd.Get());
-    WriteBitmapFile(bitmap, sink);
-    if (::fsync(fd.Get()) != 0 || !fd.Close()) ThrowWriteError();
-    if (std::rename(tempName.c_str(), target.c_str()) != 0) ThrowWriteError();
-  } catch (...) {
-    ::unlink(tempName.c_str());
-    throw;
-  }
-  // Make the rename itself durable; failure here loses nothing already written.
-  FileDescriptor dir(::open(target.parent_path().empty() ? "." : target.parent_path().c_str(),
-                            O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (dir.Get() >= 0) ::fsync(dir.Get());
-}
-
 }  // namespace
 
 void AdviseHugePages(void* data, std::size_t bytes) {
@@ -243,9 +181,6 @@ void AdviseHugePages(void* data, std::size_t bytes) {
 [[noreturn]] void ThrowReadError() {
   throw EDaubixError("ストリームからの読み込みエラー");
 }
-[[noreturn]] void ThrowWriteError() {
-  throw EDaubixError("ストリームへの書き込みエラー");
-}
 
 void BitmapFileTesting::FailWritesAfter(std::optional<std::uint64_t> bytes) {
   gFailWritesAfter = bytes;
@@ -266,21 +201,8 @@ void TBitmap::LoadFromFile(const std::string& path) {
 
 void TBitmap::SaveToFile(const std::string& path) {
   BitmapFileSize(*this);  // refuses a picture too large for the format before touching the disk
-  // Save through a symbolic link into the file it names, keeping the link.
-  std::error_code ec;
-  std::filesystem::path target = path;
-  if (std::filesystem::is_symlink(std::filesystem::symlink_status(target, ec))) {
-    const std::filesystem::path resolved = std::filesystem::weakly_canonical(target, ec);
-    if (!ec) target = resolved;
-  }
-  struct stat st {};
-  if (::stat(target.c_str(), &st) == 0) {
-    if (!S_ISREG(st.st_mode)) {
-      SaveInPlace(*this, target.string(), path);
-      return;
-    }
-    SaveByReplacing(*this, target, path, &st);
-    return;
-  }
-  SaveByReplacing(*this, target, path, nullptr);
+  WriteFileSafely(path, [this](int fd) {
+    FileSink sink(fd);
+    WriteBitmapFile(*this, sink);
+  });
 }

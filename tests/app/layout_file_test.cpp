@@ -255,7 +255,8 @@ TEST_F(LayoutFileTest, FolderInPlaceOfTheFile) {
   EXPECT_EQ(Testing::ShownErrors()[1],
             "ファイル \"" + LayoutFilePath() + "\". Is a directory を作成できません.");
   EXPECT_TRUE(std::filesystem::is_directory(LayoutFilePath()));
-  EXPECT_FALSE(std::filesystem::exists(LayoutFilePath() + ".tmp"));
+  // No scratch file is left beside it.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Folder()), std::filesystem::directory_iterator()), 1);
 }
 
 // An immutable folder refuses new names, even to root, yet its files stay writable.
