@@ -45,26 +45,18 @@ bool FileExists(const std::string& path) {
   throw EDaubixError("ファイル \"" + path + "\". " + std::strerror(error) + " は開けません");
 }
 
-// Closes the descriptor on every way out.
-struct FileHandle {
-  int fd;
-  ~FileHandle() {
-    if (fd >= 0) ::close(fd);
-  }
-};
-
 // Up to kLayoutReadLimit bytes of the file. Non-blocking, so that a FIFO left
 // under the name cannot stall start-up.
 std::string ReadFileHead(const std::string& path) {
-  FileHandle file{::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC)};
-  if (file.fd < 0) ThrowCannotOpen(path, errno);
+  FileDescriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  if (file.Get() < 0) ThrowCannotOpen(path, errno);
   struct stat st;
-  if (::fstat(file.fd, &st) != 0) ThrowCannotOpen(path, errno);
+  if (::fstat(file.Get(), &st) != 0) ThrowCannotOpen(path, errno);
   if (S_ISDIR(st.st_mode)) ThrowCannotOpen(path, EISDIR);
   std::string text(kLayoutReadLimit, '\0');
   std::size_t got = 0;
   while (got < text.size()) {
-    const ssize_t n = ::read(file.fd, text.data() + got, text.size() - got);
+    const ssize_t n = ::read(file.Get(), text.data() + got, text.size() - got);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) ThrowCannotOpen(path, errno);
     if (n == 0) break;

@@ -35,26 +35,6 @@ std::string FullPath(const std::string& path) {
   throw EDaubixError("ファイル \"" + FullPath(path) + "\". " + std::strerror(err) + " は開けません");
 }
 
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  ~FileDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  int Get() const { return fd_; }
-  // Closes now and reports whether that worked (a late write error shows here).
-  bool Close() {
-    const int fd = fd_;
-    fd_ = -1;
-    return ::close(fd) == 0;
-  }
-
- private:
-  int fd_;
-};
-
 // The bytes of a file, in memory that is not zeroed first.
 struct FileBytes {
   std::unique_ptr<std::uint8_t[]> data;

@@ -18,26 +18,6 @@ std::string FullPath(const std::string& path) {
   return ec ? path : full.string();
 }
 
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  ~FileDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  int Get() const { return fd_; }
-  // Closes now and reports whether that worked (a late write error shows here).
-  bool Close() {
-    const int fd = fd_;
-    fd_ = -1;
-    return ::close(fd) == 0;
-  }
-
- private:
-  int fd_;
-};
-
 // Something that is not a regular file (a device, a pipe) is written into, as
 // the plain create-or-empty rule says: renaming over it would replace the node.
 void WriteInPlace(const std::string& target, const std::string& shownPath,

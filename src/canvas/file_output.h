@@ -5,6 +5,29 @@
 #include <functional>
 #include <string>
 
+#include <unistd.h>
+
+// Closes its descriptor on every way out.
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd) : fd_(fd) {}
+  ~FileDescriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  int Get() const { return fd_; }
+  // Closes now and reports whether that worked (a late write error shows here).
+  bool Close() {
+    const int fd = fd_;
+    fd_ = -1;
+    return ::close(fd) == 0;
+  }
+
+ private:
+  int fd_;
+};
+
 // Writes path through `write`, which gets an open descriptor and throws on
 // failure. A regular file is replaced only once every byte is written and
 // synced (through a temporary file beside it that keeps the old file's mode
