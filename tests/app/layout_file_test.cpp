@@ -20,6 +20,7 @@
 #include "app/about_window.h"
 #include "app/window_set_fixture.h"
 #include "brush/brush_case_window.h"
+#include "canvas/immutable_folder.h"
 #include "brush/brush_window.h"
 #include "colour/colour_chart_window.h"
 #include "colour/hsv_picker_window.h"
@@ -257,17 +258,6 @@ TEST_F(LayoutFileTest, FolderInPlaceOfTheFile) {
   EXPECT_TRUE(std::filesystem::is_directory(LayoutFilePath()));
   // No scratch file is left beside it.
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Folder()), std::filesystem::directory_iterator()), 1);
-}
-
-// An immutable folder refuses new names, even to root, yet its files stay writable.
-bool SetImmutable(const std::filesystem::path& folder, bool on) {
-  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
-  int flags = 0;
-  const bool done = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 &&
-                    (flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL,
-                     ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0);
-  if (fd >= 0) ::close(fd);
-  return done;
 }
 
 // Installed in a folder closed to new files, with a writable layout file in

@@ -13,6 +13,7 @@
 
 #include "canvas/bitmap_file.h"
 #include "canvas/bmp_test_files.h"
+#include "canvas/immutable_folder.h"
 #include "canvas/picture_test_util.h"
 
 namespace {
@@ -33,16 +34,7 @@ class BitmapFileOnDisk : public testing::Test {
     SetImmutable(false);
     std::filesystem::remove_all(dir_);
   }
-  // An immutable folder refuses new names even to root: the one way to test a closed folder here.
-  bool SetImmutable(bool on) const {
-    const int fd = ::open(dir_.c_str(), O_RDONLY | O_DIRECTORY);
-    int flags = 0;
-    const bool done = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 &&
-                      (flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL,
-                       ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0);
-    if (fd >= 0) ::close(fd);
-    return done;
-  }
+  bool SetImmutable(bool on) const { return ::SetImmutable(dir_, on); }
   std::string Path(const char* name) const { return (dir_ / name).string(); }
   static Bytes Contents(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
