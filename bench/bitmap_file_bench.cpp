@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "canvas/bitmap_file.h"
+#include "core/bitmap_file.h"
 
 namespace {
 

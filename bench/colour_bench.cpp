@@ -7,11 +7,11 @@
 
 #include <QApplication>
 
-#include "app/canvas_window.h"
+#include "canvas/canvas_window.h"
 #include "app/startup.h"
-#include "canvas/toolkit.h"
-#include "canvas/toolkit_testing.h"
-#include "colour/colour_conversions.h"
+#include "toolkit/toolkit.h"
+#include "toolkit/toolkit_testing.h"
+#include "core/colour_conversions.h"
 #include "colour/hsv_picker_window.h"
 
 namespace {

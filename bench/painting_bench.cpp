@@ -20,11 +20,11 @@
 #include <string>
 #include <vector>
 
-#include "app/canvas_window.h"
+#include "canvas/canvas_window.h"
 #include "app/startup.h"
 #include "brush/brush_window.h"
-#include "canvas/toolkit.h"
-#include "canvas/toolkit_testing.h"
+#include "toolkit/toolkit.h"
+#include "toolkit/toolkit_testing.h"
 
 namespace {
 

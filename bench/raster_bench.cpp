@@ -10,7 +10,7 @@
 #include <memory>
 #include <vector>
 
-#include "canvas/surface.h"
+#include "core/surface.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "canvas/bitmap_file.h"
+#include "core/bitmap_file.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   // Pictures of up to 1 GiB are allowed, but filling them takes a second each; the

@@ -4,8 +4,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "canvas/surface.h"
-#include "canvas/text_fields.h"
+#include "core/surface.h"
+#include "core/text_fields.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);

@@ -2,7 +2,7 @@
 
 #include <QApplication>
 
-#include "canvas/toolkit.h"
+#include "toolkit/toolkit.h"
 
 int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "canvas/toolkit.h"
+#include "toolkit/toolkit.h"
 
 // The About window: title, picture, version, web address, credit line.
 class TForm5 : public TForm {

@@ -15,11 +15,11 @@
 #include <QScreen>
 
 #include "app/about_window.h"
-#include "app/canvas_window.h"
+#include "canvas/canvas_window.h"
 #include "brush/brush_case_window.h"
 #include "brush/brush_window.h"
-#include "canvas/file_output.h"
-#include "canvas/text_fields.h"
+#include "core/file_output.h"
+#include "core/text_fields.h"
 #include "colour/colour_chart_window.h"
 #include "colour/hsv_picker_window.h"
 #include "colour/palette_window.h"

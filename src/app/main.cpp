@@ -2,7 +2,7 @@
 #include <QApplication>
 
 #include "app/startup.h"
-#include "canvas/toolkit.h"
+#include "toolkit/toolkit.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "app/canvas_window.h"
+#include "canvas/canvas_window.h"
 #include "brush/brush_window.h"
-#include "canvas/text_fields.h"
+#include "core/text_fields.h"
 
 TForm6* Form6 = nullptr;
 

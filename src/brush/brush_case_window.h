@@ -1,6 +1,6 @@
 #pragma once
 
-#include "canvas/toolkit.h"
+#include "toolkit/toolkit.h"
 
 // The brush case: presets of colour, size and shape kept as list captions
 // "colour,size,shape" with 50 x 50 thumbnails, for this run only.

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/canvas_window.h"
+#include "canvas/canvas_window.h"
 #include "canvas/brush_cursor.h"
 
 TForm2* Form2 = nullptr;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "canvas/toolkit.h"
+#include "toolkit/toolkit.h"
 
 // The brush window: its controls hold the brush settings (shape, size,
 // dotting, one-stroke, show cursor); readers take them at the moment of use.

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "app/canvas_window.h"
+#include "canvas/canvas_window.h"
 #include "brush/brush_window.h"
 
 namespace {

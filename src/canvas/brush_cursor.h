@@ -1,6 +1,6 @@
 #pragma once
 
-#include "canvas/surface.h"
+#include "core/surface.h"
 
 // Two concentric outlines centred at (X, Y): black on the brush's box
 // (X - h .. X + h, h = size div 2), silver one pixel inside. Expects the

@@ -1,6 +1,6 @@
 // Painting on the canvas: dots, strokes, the right-button colour pick, and
 // keeping the canvas bitmap the size of the window's client area.
-#include "app/canvas_window.h"
+#include "canvas/canvas_window.h"
 #include "brush/brush_window.h"
 
 int LastX = -1;

@@ -2,7 +2,7 @@
 // question. Errors are not caught here: a failed write or read ends the
 // command where it failed, so nothing after it (clearing Modified, clearing
 // the canvas, the open dialog) happens.
-#include "app/canvas_window.h"
+#include "canvas/canvas_window.h"
 
 namespace {
 

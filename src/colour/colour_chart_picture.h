@@ -2,7 +2,7 @@
 // colour disc with its shadow and a white swatch area, 150 x 174, 24-bit.
 #pragma once
 
-#include "canvas/surface.h"
+#include "core/surface.h"
 
 constexpr int kChartWidth = 150;
 constexpr int kChartHeight = 174;

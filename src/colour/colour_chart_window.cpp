@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/canvas_window.h"
+#include "canvas/canvas_window.h"
 #include "colour/colour_chart_picture.h"
 
 TForm3* Form3 = nullptr;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "canvas/toolkit.h"
+#include "toolkit/toolkit.h"
 
 // The colour chart: a fixed chart picture, a swatch, the colour dialog.
 // Created with the others and never shown.

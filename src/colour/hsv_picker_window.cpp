@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <memory>
 
-#include "app/canvas_window.h"
-#include "canvas/text_fields.h"
-#include "colour/colour_conversions.h"
+#include "canvas/canvas_window.h"
+#include "core/text_fields.h"
+#include "core/colour_conversions.h"
 
 TForm7* Form7 = nullptr;
 

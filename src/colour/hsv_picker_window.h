@@ -1,6 +1,6 @@
 #pragma once
 
-#include "canvas/toolkit.h"
+#include "toolkit/toolkit.h"
 
 // The HSV picker: a hue ring around a saturation/value square in one
 // 200 x 200 image.

@@ -1,8 +1,8 @@
 #include "colour/palette_window.h"
 
-#include "app/canvas_window.h"
+#include "canvas/canvas_window.h"
 #include "brush/brush_window.h"
-#include "canvas/text_fields.h"
+#include "core/text_fields.h"
 
 TForm4* Form4 = nullptr;
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "canvas/toolkit.h"
+#include "toolkit/toolkit.h"
 
 // The palette: a white mixing area for dabbing and picking colours.
 class TForm4 : public TForm {

@@ -2,7 +2,7 @@
 // the palette and the colour chart apply to left-button mouse events.
 #include <algorithm>
 
-#include "app/canvas_window.h"
+#include "canvas/canvas_window.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <utility>
 
-#include "tablet/qt_tablet_library.h"
+#include "toolkit/qt_tablet_library.h"
 
 namespace {
 

@@ -18,9 +18,9 @@
 #include <vector>
 
 #include "app/about_window.h"
-#include "app/window_set_fixture.h"
+#include "support/window_set_fixture.h"
 #include "brush/brush_case_window.h"
-#include "canvas/immutable_folder.h"
+#include "support/immutable_folder.h"
 #include "brush/brush_window.h"
 #include "colour/colour_chart_window.h"
 #include "colour/hsv_picker_window.h"

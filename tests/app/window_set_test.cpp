@@ -8,13 +8,13 @@
 #include <vector>
 
 #include "app/about_window.h"
-#include "app/window_set_fixture.h"
+#include "support/window_set_fixture.h"
 #include "brush/brush_case_window.h"
 #include "brush/brush_window.h"
 #include "colour/colour_chart_window.h"
 #include "colour/hsv_picker_window.h"
 #include "colour/palette_window.h"
-#include "tablet/scripted_tablet_library.h"
+#include "support/scripted_tablet_library.h"
 
 namespace {
 

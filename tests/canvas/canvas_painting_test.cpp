@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "app/window_set_fixture.h"
+#include "support/window_set_fixture.h"
 #include "brush/brush_window.h"
-#include "canvas/non_white_bounds.h"
-#include "canvas/picture_test_util.h"
-#include "tablet/scripted_tablet_library.h"
+#include "support/non_white_bounds.h"
+#include "support/picture_test_util.h"
+#include "support/scripted_tablet_library.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "app/window_set_fixture.h"
-#include "canvas/picture_test_util.h"
+#include "support/window_set_fixture.h"
+#include "support/picture_test_util.h"
 #include "colour/colour_chart_picture.h"
 #include "colour/colour_chart_window.h"
 

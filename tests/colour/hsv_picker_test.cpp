@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "app/window_set_fixture.h"
-#include "canvas/picture_test_util.h"
-#include "colour/colour_conversions.h"
+#include "support/window_set_fixture.h"
+#include "support/picture_test_util.h"
+#include "core/colour_conversions.h"
 #include "colour/hsv_picker_window.h"
 
 namespace {

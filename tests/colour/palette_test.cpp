@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "app/window_set_fixture.h"
+#include "support/window_set_fixture.h"
 #include "brush/brush_window.h"
-#include "canvas/picture_test_util.h"
+#include "support/picture_test_util.h"
 #include "colour/palette_window.h"
 #include "tablet/wintab.h"
 

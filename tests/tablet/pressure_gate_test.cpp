@@ -3,10 +3,10 @@
 #include <vector>
 
 #include "brush/brush_window.h"
-#include "canvas/picture_test_util.h"
+#include "support/picture_test_util.h"
 #include "colour/colour_chart_window.h"
 #include "colour/palette_window.h"
-#include "tablet/tablet_test_fixture.h"
+#include "support/tablet_test_fixture.h"
 
 namespace {
 

@@ -1,0 +1,97 @@
+// The canvas window: the picture, the brush cursor overlay, the shared
+// drawing state, the main menu. Its handlers live in several files by
+// concern: shell and menus (app/canvas_window.cpp), painting
+// (canvas/canvas_painting.cpp), the cursor overlay (canvas/brush_cursor.cpp),
+// file commands (canvas/file_commands.cpp), the layout file
+// (app/layout_file.cpp) and the tablet poll (tablet/pressure_gate.cpp).
+#pragma once
+
+#include <array>
+
+#include "toolkit/toolkit.h"
+#include "tablet/wintab.h"
+
+class TForm1 : public TForm {
+ public:
+  TForm1();
+  ~TForm1() override;
+
+  // Components, in declaration order.
+  TImage* Image1;
+  TMainMenu* MainMenu1;
+  TMenuItem *N1, *N2, *N3, *N4, *N5;
+  TOpenPictureDialog* OpenPictureDialog1;
+  TSavePictureDialog* SavePictureDialog1;
+  TMenuItem *N6, *N7, *N8, *N9, *N10;
+  TMenuItem *N11, *NDaubix1;
+  TMenuItem *C1, *HSV1;
+  TImage* Image2;
+
+  // Fields.
+  HCTX TabletContext = 0;
+  std::array<TPacket, 32> PacketBuffer{};
+  int PacketCount = 0;
+  bool Modified = false;
+  TColor CurrentColor = clBlack;
+  int LastPressure = 0;  // tablet units; 0 when the last poll read no packet
+  bool TabletAvailable = false;
+  // Rows in window creation order; columns Top, Left, Width, Height.
+  std::array<std::array<int, 4>, 7> LayoutTable{};
+
+  // Window events.
+  void FormCreate(TObject* Sender);
+  void FormShow(TObject* Sender);
+  void FormClose(TObject* Sender, TCloseAction& Action);
+  void FormDestroy(TObject* Sender);
+  void FormResize(TObject* Sender);
+
+  // Painting on the canvas.
+  void Image1MouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  void Image1MouseMove(TObject* Sender, TShiftState Shift, int X, int Y);
+  void Image1MouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+
+  // The overlay passes its events on to the canvas.
+  void Image2MouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  void Image2MouseMove(TObject* Sender, TShiftState Shift, int X, int Y);
+  void Image2MouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  // Clears the overlay and draws the brush outline centred at (X, Y).
+  void DrawBrushCursor(int X, int Y);
+
+  // File menu.
+  void N2Click(TObject* Sender);  // New
+  void N3Click(TObject* Sender);  // Open
+  void N4Click(TObject* Sender);  // Save
+  void N5Click(TObject* Sender);  // Quit
+  // The save question of New and of closing: asks when Modified, writes the
+  // picture on yes and a chosen file, then clears Modified.
+  void AskSaveQuestion();
+
+  // Window and Help menus.
+  void N6Click(TObject* Sender);
+  void N7Click(TObject* Sender);
+  void N8Click(TObject* Sender);
+  void N9Click(TObject* Sender);
+  void N10Click(TObject* Sender);
+  void C1Click(TObject* Sender);
+  void HSV1Click(TObject* Sender);
+  void NDaubix1Click(TObject* Sender);
+
+  // The window layout file "Daubix.ini" beside the executable.
+  void ReadLayoutFile();   // into LayoutTable, at creation
+  void ApplyLayout();      // from the picker's creation, when all windows exist
+  void WriteLayoutFile();  // at every close, after the save question
+
+  // Tablet context and poll.
+  void OpenTabletContext();
+  void CloseTabletContext();
+  void PollTabletPressure();
+  // The gate: polls when the tablet is available; true when the last
+  // pressure is light (1..200), so the caller drops the event.
+  bool TabletPressureIsLight();
+};
+
+extern TForm1* Form1;
+
+// The stroke anchor in canvas pixels; -1, -1 when there is none.
+extern int LastX;
+extern int LastY;

@@ -1,0 +1,73 @@
+// BMP files in memory: the reader and writer behind TBitmap::LoadFromFile and
+// SaveToFile, usable without a file system (tests, fuzzing).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/surface.h"
+
+// Pictures above this many pixels (1 GiB of pixel store) are refused before
+// anything is allocated.
+constexpr std::int64_t kMaxBitmapPixels = std::int64_t{1} << 28;
+
+// Whether a picture of width x height pixels may be held; false for negative
+// sizes and for products beyond kMaxBitmapPixels (computed without overflow).
+// A picture with no pixels (a side of 0) is always allowed.
+bool BitmapSizeAllowed(std::int64_t width, std::int64_t height);
+
+// Replaces `into`'s picture with the file held in data[0, size); on any error
+// raises EDaubixError and leaves `into` as it was.
+void ReadBitmapFile(const std::uint8_t* data, std::size_t size, TBitmap& into);
+
+// The later bytes of a file being read. Read copies up to n bytes from the
+// current position and returns how many (0 at the end); it throws on errors.
+class TByteSource {
+ public:
+  virtual ~TByteSource() = default;
+  virtual std::size_t Read(std::uint8_t* into, std::size_t n) = 0;
+};
+
+// Reads a file of fileSize bytes whose first prefixSize bytes are in memory and
+// whose remaining bytes follow from `rest`: large uncompressed pictures are
+// decoded piece by piece without holding the whole file. Returns false, with
+// `into` unchanged, when the file is needed whole (RLE data, or headers longer
+// than the prefix); raises EDaubixError as ReadBitmapFile does.
+bool ReadBitmapPrefixed(const std::uint8_t* prefix, std::size_t prefixSize, std::uint64_t fileSize,
+                        TByteSource* rest, TBitmap& into);
+
+// Where the writer puts its bytes. Write either takes all bytes or throws.
+class TByteSink {
+ public:
+  virtual ~TByteSink() = default;
+  virtual void Write(const std::uint8_t* data, std::size_t size) = 0;
+};
+
+// Size in bytes of the file WriteBitmapFile makes; raises the system error
+// EFBIG when the picture cannot be described by a BMP file (over 4 GiB).
+std::uint64_t BitmapFileSize(const TBitmap& bitmap);
+
+void WriteBitmapFile(const TBitmap& bitmap, TByteSink& sink);
+std::vector<std::uint8_t> WriteBitmapFile(const TBitmap& bitmap);
+
+// Asks the system to back a large, not yet touched buffer with huge pages where
+// it can: a 4K picture then costs a few dozen page faults instead of thousands.
+void AdviseHugePages(void* data, std::size_t bytes);
+
+// The messages of the failure table.
+[[noreturn]] void ThrowSystemError(int errorCode);
+[[noreturn]] void ThrowInvalidBitmap();
+[[noreturn]] void ThrowReadError();
+[[noreturn]] void ThrowWriteError();
+
+namespace BitmapFileTesting {
+// Makes every file write of SaveToFile fail with ENOSPC once `bytes` bytes have
+// been written (nullopt: writes work again). A seam for the failure paths.
+void FailWritesAfter(std::optional<std::uint64_t> bytes);
+// Lowers the pixel limit (never raises it past kMaxBitmapPixels), so that a fuzzer
+// does not spend its time filling gigabytes of zeros.
+void LimitPixels(std::int64_t maxPixels);
+}  // namespace BitmapFileTesting

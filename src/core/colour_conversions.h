@@ -1,0 +1,15 @@
+// Conversions between TColor, channel bytes, floating RGB and HSV. Rounding
+// is to nearest with halves to even, on 80-bit intermediates.
+#pragma once
+
+#include <cstdint>
+
+#include "core/surface.h"
+
+// Channels are clamped to 0..1.
+TColor RgbFloatToColor(double red, double green, double blue);
+// hue in degrees (any integer), saturation and value clamped to 0..1.
+TColor HsvToColor(std::int32_t hue, double saturation, double value);
+void SplitColor(TColor color, std::uint8_t& red, std::uint8_t& green, std::uint8_t& blue);
+// hue 0..359 (left as passed for black and greys), saturation and value 0..255.
+void ColorToHsv(int red, int green, int blue, int& hue, int& saturation, int& value);

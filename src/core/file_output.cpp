@@ -1,0 +1,110 @@
+#include "core/file_output.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+#include "core/surface.h"
+
+namespace {
+
+std::string FullPath(const std::string& path) {
+  std::error_code ec;
+  const std::filesystem::path full = std::filesystem::absolute(path, ec);
+  return ec ? path : full.string();
+}
+
+// Something that is not a regular file (a device, a pipe) is written into, as
+// the plain create-or-empty rule says: renaming over it would replace the node.
+void WriteInPlace(const std::string& target, const std::string& shownPath,
+                  const std::function<void(int)>& write) {
+  FileDescriptor fd(::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC));
+  if (fd.Get() < 0) ThrowCreateError(shownPath, errno);
+  write(fd.Get());
+  if (!fd.Close()) ThrowWriteError();
+}
+
+// A fresh file beside the target, created with the umask applied (mode 0666).
+int CreateTemporary(const std::filesystem::path& target, std::string& name) {
+  static unsigned counter = 0;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string hidden(".");
+    hidden.append(target.filename().string()).append(".").append(std::to_string(::getpid()));
+    hidden.append(".").append(std::to_string(++counter)).append(".tmp");
+    name = (target.parent_path() / hidden).string();
+    const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;
+}
+
+void WriteByReplacing(const std::filesystem::path& target, const std::string& shownPath,
+                      const struct stat* old, const std::function<void(int)>& write) {
+  // A file the user made read-only cannot be created anew, so it is not replaced.
+  if (old && ::access(target.c_str(), W_OK) != 0) ThrowCreateError(shownPath, errno);
+  std::string tempName;
+  FileDescriptor fd(CreateTemporary(target, tempName));
+  if (fd.Get() < 0 && old && (errno == EACCES || errno == EPERM)) {
+    // A writable file in a folder we may not add to: it can only be written over.
+    WriteInPlace(target.string(), shownPath, write);
+    return;
+  }
+  if (fd.Get() < 0) ThrowCreateError(shownPath, errno);
+  try {
+    if (old) {
+      // Keep the old file's permission bits and, where allowed, its owner.
+      // Only root may give a file away; anyone else keeps their own ownership.
+      [[maybe_unused]] const int owned = ::fchown(fd.Get(), old->st_uid, old->st_gid);
+      [[maybe_unused]] const int moded = ::fchmod(fd.Get(), old->st_mode & 07777);
+    }
+    write(fd.Get());
+    if (::fsync(fd.Get()) != 0 || !fd.Close()) ThrowWriteError();
+    if (std::rename(tempName.c_str(), target.c_str()) != 0) ThrowWriteError();
+  } catch (...) {
+    ::unlink(tempName.c_str());
+    throw;
+  }
+  // Make the rename itself durable; failure here loses nothing already written.
+  FileDescriptor dir(::open(target.parent_path().empty() ? "." : target.parent_path().c_str(),
+                            O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (dir.Get() >= 0) ::fsync(dir.Get());
+}
+
+}  // namespace
+
+[[noreturn]] void ThrowCreateError(const std::string& path, int error) {
+  throw EDaubixError("ファイル \"" + FullPath(path) + "\". " + std::strerror(error) + " を作成できません");
+}
+
+[[noreturn]] void ThrowWriteError() {
+  throw EDaubixError("ストリームへの書き込みエラー");
+}
+
+void WriteAllOrThrow(int fd, const void* data, std::size_t size) {
+  const auto* bytes = static_cast<const char*>(data);
+  while (size > 0) {
+    const ssize_t put = ::write(fd, bytes, size);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) ThrowWriteError();
+    bytes += put;
+    size -= static_cast<std::size_t>(put);
+  }
+}
+
+void WriteFileSafely(const std::string& path, const std::function<void(int fd)>& write) {
+  // Through a symbolic link into the file it names, keeping the link.
+  std::error_code ec;
+  std::filesystem::path target = path;
+  if (std::filesystem::is_symlink(std::filesystem::symlink_status(target, ec))) {
+    const std::filesystem::path resolved = std::filesystem::weakly_canonical(target, ec);
+    if (!ec) target = resolved;
+  }
+  struct stat st {};
+  if (::stat(target.c_str(), &st) != 0) return WriteByReplacing(target, path, nullptr, write);
+  if (!S_ISREG(st.st_mode)) return WriteInPlace(target.string(), path, write);
+  WriteByReplacing(target, path, &st, write);
+}

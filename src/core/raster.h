@@ -1,0 +1,111 @@
+// Internals of the canvas drawing calls: the one definition of which pixels
+// lie inside an ellipse, and the writer every call paints its spans through.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+#include "core/surface.h"
+
+namespace raster {
+
+// Products of two 64-bit coordinates (GCC and Clang).
+__extension__ typedef __int128 Wide;
+__extension__ typedef unsigned __int128 UWide;
+
+// Pixels x0 <= x < x1 of one row. 64-bit, so that boxes that a wide pen pushes
+// past the 32-bit coordinate range stay exact.
+struct Span {
+  std::int64_t x0 = 0, x1 = 0;
+  bool Empty() const { return x1 <= x0; }
+};
+
+// Smallest span holding both (an empty one counts as nothing).
+inline Span Union(Span a, Span b) {
+  if (a.Empty()) return b;
+  if (b.Empty()) return a;
+  return {std::min(a.x0, b.x0), std::max(a.x1, b.x1)};
+}
+
+// A box with its edges in order: left < right, top < bottom.
+struct Box {
+  std::int64_t left = 0, top = 0, right = 0, bottom = 0;
+};
+
+// The pixels of row y inside the ellipse inscribed in `box`: those whose
+// centre (x + 0.5, y + 0.5) lies inside the ellipse or on it. Fills, outlines,
+// round line ends, dots and path regions all take their pixels from here, so
+// they agree wherever they meet. Sizes 1 to 6 give:
+//
+//   #   ##   ###   .##.   .###.   .####.
+//       ##   ###   ####   #####   ######
+//            ###   ####   #####   ######
+//                  .##.   #####   ######
+//                         .###.   ######
+//                                 .####.
+Span EllipseRowSpan(const Box& box, std::int64_t y);
+
+// Stores `word` into p[0 .. n): vector stores, as wide as the processor has.
+void FillWords(std::uint32_t* p, std::size_t n, std::uint32_t word);
+
+// Paints spans into a bitmap, cut at its edges and at the clip region, and
+// gathers the bounding box of what it changed for one MarkDirty at the end.
+class SpanWriter {
+ public:
+  SpanWriter(TBitmap& bitmap, const TRegion* clip)
+      : bitmap_(bitmap), clip_(clip), width_(bitmap.Width()), height_(bitmap.Height()) {}
+  int Width() const { return width_; }
+  int Height() const { return height_; }
+
+  void Fill(std::int64_t y, Span s, std::uint32_t word) {
+    if (y < 0 || y >= height_) return;
+    const int x0 = static_cast<int>(std::max<std::int64_t>(s.x0, 0));
+    const int x1 = static_cast<int>(std::min<std::int64_t>(s.x1, width_));
+    if (x0 >= x1) return;
+    if (clip_) return FillClipped(static_cast<int>(y), x0, x1, word);
+    FillRun(bitmap_.ScanLine(static_cast<int>(y)) + x0, x1 - x0, word);
+    Grow(x0, static_cast<int>(y), x1);
+  }
+  bool HasClip() const { return clip_ != nullptr; }
+  std::uint32_t* Row(int y) { return bitmap_.ScanLine(y); }
+  // Adds the box x0 <= x < x1, y0 <= y < y1 to what changed.
+  void Grow(int x0, int y0, int x1, int y1) {
+    minX_ = std::min(minX_, x0);
+    maxX_ = std::max(maxX_, x1);
+    minY_ = std::min(minY_, y0);
+    maxY_ = std::max(maxY_, y1);
+  }
+  // One pixel at (x, y) on the bitmap.
+  void Plot(int x, int y, std::uint32_t word) {
+    if (clip_ && !clip_->Contains(x, y)) return;
+    bitmap_.ScanLine(y)[x] = word;
+    Grow(x, y, x + 1);
+  }
+  // Copies words into row y, x0 <= x < x1 (inside the bitmap); from[0] goes to x0.
+  void Copy(int y, int x0, int x1, const std::uint32_t* from);
+  // Marks the changed bounding box dirty, once.
+  void Commit();
+
+ private:
+  static void FillRun(std::uint32_t* p, int n, std::uint32_t word) {
+    if (n > 8) return FillWords(p, static_cast<std::size_t>(n), word);
+    for (int i = 0; i < n; ++i) p[i] = word;  // short runs: no call
+  }
+  void FillClipped(int y, int x0, int x1, std::uint32_t word);
+  void Grow(int x0, int y, int x1) { Grow(x0, y, x1, y + 1); }
+  TBitmap& bitmap_;
+  const TRegion* clip_;
+  int width_, height_;
+  int minX_ = INT32_MAX, minY_ = INT32_MAX, maxX_ = INT32_MIN, maxY_ = INT32_MIN;
+};
+
+// Rows top <= y < bottom that lie on the bitmap, as [first, last).
+struct RowRange {
+  std::int64_t first, last;
+};
+inline RowRange VisibleRows(const SpanWriter& out, std::int64_t top, std::int64_t bottom) {
+  return {std::max<std::int64_t>(top, 0), std::min<std::int64_t>(bottom, out.Height())};
+}
+
+}  // namespace raster

@@ -1,0 +1,178 @@
+// The application object, the screen, handler dispatch and the error box.
+#include <QApplication>
+#include <QCoreApplication>
+#include <QFont>
+#include <QGuiApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QMessageBox>
+#include <QScreen>
+#include <QTranslator>
+#include <exception>
+
+#include "toolkit/toolkit_qt.h"
+#include "toolkit/toolkit_testing.h"
+
+TApplication* Application = nullptr;
+TScreen* Screen = nullptr;
+
+void InstallTextRenderer();  // toolkit_text.cpp
+
+namespace {
+
+// Dispatches in progress; handlers nest when one processes pending events.
+int gDispatchDepth = 0;
+
+// The last code point of a UTF-8 string (0 for an empty one).
+char32_t LastCodePoint(const std::string& s) {
+  if (s.empty()) return 0;
+  std::size_t i = s.size() - 1;
+  while (i > 0 && (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80) --i;
+  const QString tail = QString::fromUtf8(s.data() + i, static_cast<qsizetype>(s.size() - i));
+  const QList<uint> ucs4 = tail.toUcs4();
+  return ucs4.isEmpty() ? 0 : static_cast<char32_t>(ucs4.back());
+}
+
+}  // namespace
+
+bool RunGuardedHandler(const std::function<void()>& handler) {
+  bool ok = true;
+  ++gDispatchDepth;
+  try {
+    if (handler) handler();
+  } catch (const std::exception& e) {
+    ok = false;
+    if (Application) Application->ShowException(e.what());
+  }
+  // Clip regions live only while the outermost event is being handled.
+  if (--gDispatchDepth == 0) ReleaseCanvasContexts();
+  return ok;
+}
+
+void RunHandler(const std::function<void()>& handler) {
+  RunGuardedHandler(handler);
+}
+
+// ---- Application ----
+
+void TApplication::SetTitle(const std::string& title) {
+  // Not Qt's application display name: X11 window managers would get it
+  // appended to every window's caption ("Brush — <title>").
+  title_ = title;
+}
+
+void TApplication::ProcessMessages() {
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
+  // Repaints requested by the events just handled are posted again; run them too.
+  QCoreApplication::sendPostedEvents();
+}
+
+std::string TApplication::ExeName() const {
+  const std::string& overridden = Testing::ExecutablePathOverride();
+  if (!overridden.empty()) return overridden;
+  return ToStdString(QCoreApplication::applicationFilePath());
+}
+
+void TApplication::ShowException(const std::string& message) {
+  std::string text = message;
+  if (LastCodePoint(text) > U'.') text += ".";
+  if (Testing::Active()) {
+    Testing::RecordError(text);
+    return;
+  }
+  QMessageBox box(QMessageBox::Critical, ToQString(title_), ToQString(text), QMessageBox::Ok);
+  box.exec();
+}
+
+void TApplication::CreateForm(TForm* form) {
+  if (!mainForm_) {
+    mainForm_ = form;
+    terminated_ = false;
+  }
+  form->DoCreate();
+}
+
+void TApplication::Run() {
+  if (!mainForm_) return;
+  mainForm_->Show();
+  if (!terminated_) QApplication::exec();
+}
+
+void TApplication::Terminate() {
+  terminated_ = true;
+  QCoreApplication::exit(0);
+}
+
+// ---- Screen ----
+
+int TScreen::Width() const {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  return screen ? screen->geometry().width() : 0;
+}
+
+int TScreen::Height() const {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  return screen ? screen->geometry().height() : 0;
+}
+
+// ---- Set-up ----
+
+void InitializeToolkit() {
+  if (Application) return;
+  Application = new TApplication;
+  Screen = new TScreen;
+  QFont::insertSubstitution(QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic"));
+  QFont::insertSubstitution(QStringLiteral("MS PGothic"), QStringLiteral("IPAPGothic"));
+  QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
+  font.setPixelSize(12);
+  QApplication::setFont(font);
+  // Hidden tool windows must not end the program; only the main form's close does.
+  QGuiApplication::setQuitOnLastWindowClosed(false);
+  static QTranslator translator;
+  if (translator.load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"),
+                      QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    QCoreApplication::installTranslator(&translator);
+  InstallTextRenderer();
+}
+
+void FinalizeToolkit() {
+  SetTextRenderer(nullptr);
+  delete Application;
+  Application = nullptr;
+  delete Screen;
+  Screen = nullptr;
+}
+
+// ---- Shared conversions ----
+
+QColor ToQColor(TColor c) {
+  const TColor rgb = ColorToRGB(c);
+  return QColor(rgb & 0xFF, (rgb >> 8) & 0xFF, (rgb >> 16) & 0xFF);
+}
+
+TColor FromQColor(const QColor& c) {
+  return static_cast<TColor>(c.red() | (c.green() << 8) | (c.blue() << 16));
+}
+
+TShiftState ShiftStateOf(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers) {
+  TShiftState s = 0;
+  if (modifiers & Qt::ShiftModifier) s |= ssShift;
+  if (modifiers & Qt::AltModifier) s |= ssAlt;
+  if (modifiers & Qt::ControlModifier) s |= ssCtrl;
+  if (buttons & Qt::LeftButton) s |= ssLeft;
+  if (buttons & Qt::RightButton) s |= ssRight;
+  if (buttons & Qt::MiddleButton) s |= ssMiddle;
+  return s;
+}
+
+QImage WrapBitmapPixels(TBitmap& bitmap) {
+  if (bitmap.Empty()) return QImage();
+  return QImage(reinterpret_cast<uchar*>(bitmap.ScanLine(0)), bitmap.Width(), bitmap.Height(),
+                static_cast<qsizetype>(bitmap.Width()) * 4, QImage::Format_RGB32);
+}
+
+QImage WrapBitmapPixels(const TBitmap& bitmap) {
+  if (bitmap.Empty()) return QImage();
+  return QImage(reinterpret_cast<const uchar*>(bitmap.Bits()), bitmap.Width(), bitmap.Height(),
+                static_cast<qsizetype>(bitmap.Width()) * 4, QImage::Format_RGB32);
+}

@@ -1,0 +1,192 @@
+// Image controls: a bitmap shown unscaled at the top-left, repaints merged
+// per batch of drawing calls, transparency, and the mouse.
+#include <QMetaObject>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+
+#include "toolkit/toolkit_qt.h"
+
+namespace {
+
+bool ToMouseButton(Qt::MouseButton b, TMouseButton* out) {
+  switch (b) {
+    case Qt::LeftButton:
+      *out = mbLeft;
+      return true;
+    case Qt::RightButton:
+      *out = mbRight;
+      return true;
+    case Qt::MiddleButton:
+      *out = mbMiddle;
+      return true;
+    default:
+      return false;
+  }
+}
+
+QPoint PositionOf(const QMouseEvent* event) {
+  return event->position().toPoint();
+}
+
+}  // namespace
+
+// ---- TPicture ----
+
+TPicture::~TPicture() = default;
+
+TBitmap* TPicture::Bitmap() {
+  if (!bitmap_) {
+    bitmap_ = std::make_unique<TBitmap>();
+    holdsOther_ = false;
+    if (onBitmapMade_) onBitmapMade_(bitmap_.get());
+  }
+  return bitmap_.get();
+}
+
+void TPicture::AssignNonBitmapGraphic() {
+  bitmap_.reset();
+  holdsOther_ = true;
+  if (onBitmapMade_) onBitmapMade_(nullptr);
+}
+
+// ---- ImageWidget ----
+
+ImageWidget::ImageWidget(TImage* image, QWidget* parent) : QWidget(parent), image_(image) {
+  setMouseTracking(true);  // moves without a button reach OnMouseMove too
+}
+
+void ImageWidget::paintEvent(QPaintEvent* event) {
+  const TBitmap* bitmap = image_->picture_.bitmap_.get();
+  if (!bitmap || bitmap->Empty()) return;
+  // Outside the picture the window background shows.
+  const QRect area = event->rect() & QRect(0, 0, bitmap->Width(), bitmap->Height());
+  if (area.isEmpty()) return;
+  QPainter painter(this);
+  if (image_->transparent_) {
+    PaintTransparent(painter, *bitmap, area);
+    return;
+  }
+  // Wrapped anew each time: a resize or load replaces the pixel store.
+  const QImage pixels = WrapBitmapPixels(*bitmap);
+  painter.drawImage(area.topLeft(), pixels, area);
+}
+
+// Builds only the update rectangle, with the transparent colour's pixels left out.
+void ImageWidget::PaintTransparent(QPainter& painter, const TBitmap& bitmap, const QRect& area) {
+  std::uint32_t key;
+  if (bitmap.TransparentColor() == clDefault)
+    key = bitmap.ScanLine(bitmap.Height() - 1)[0];
+  else
+    key = ColorToWord(ColorToRGB(bitmap.TransparentColor()));
+  key &= 0xFFFFFFu;
+  QImage part(area.size(), QImage::Format_ARGB32_Premultiplied);
+  for (int y = 0; y < area.height(); ++y) {
+    const std::uint32_t* src = bitmap.ScanLine(area.top() + y) + area.left();
+    auto* dst = reinterpret_cast<std::uint32_t*>(part.scanLine(y));
+    for (int x = 0; x < area.width(); ++x) {
+      const std::uint32_t rgb = src[x] & 0xFFFFFFu;
+      dst[x] = rgb == key ? 0u : (0xFF000000u | rgb);
+    }
+  }
+  painter.drawImage(area.topLeft(), part);
+}
+
+void ImageWidget::SendMouseDown(QMouseEvent* event, TShiftState extra) {
+  TMouseButton button;
+  if (!ToMouseButton(event->button(), &button)) return;
+  const TShiftState shift = ShiftStateOf(event->buttons(), event->modifiers()) | extra;
+  const QPoint p = PositionOf(event);
+  RunHandler([&] {
+    if (image_->OnMouseDown) image_->OnMouseDown(image_, button, shift, p.x(), p.y());
+  });
+}
+
+void ImageWidget::mousePressEvent(QMouseEvent* event) {
+  SendMouseDown(event, 0);
+}
+
+void ImageWidget::mouseDoubleClickEvent(QMouseEvent* event) {
+  // Qt sends this in place of the second press.
+  SendMouseDown(event, ssDouble);
+}
+
+void ImageWidget::mouseMoveEvent(QMouseEvent* event) {
+  const TShiftState shift = ShiftStateOf(event->buttons(), event->modifiers());
+  const QPoint p = PositionOf(event);
+  RunHandler([&] {
+    if (image_->OnMouseMove) image_->OnMouseMove(image_, shift, p.x(), p.y());
+  });
+}
+
+void ImageWidget::mouseReleaseEvent(QMouseEvent* event) {
+  TMouseButton button;
+  if (!ToMouseButton(event->button(), &button)) return;
+  const TShiftState shift = ShiftStateOf(event->buttons(), event->modifiers());
+  const QPoint p = PositionOf(event);
+  RunHandler([&] {
+    if (image_->OnMouseUp) image_->OnMouseUp(image_, button, shift, p.x(), p.y());
+  });
+}
+
+// ---- TImage ----
+
+TImage::TImage(TForm* owner) : TControl(owner, new ImageWidget(this, owner->ClientWidget())) {
+  Widget()->resize(105, 105);
+  picture_.onBitmapMade_ = [this](TBitmap* bitmap) { AttachBitmap(bitmap); };
+}
+
+TImage::~TImage() {
+  if (picture_.bitmap_) picture_.bitmap_->SetChangeHook(nullptr, nullptr);
+  picture_.onBitmapMade_ = nullptr;
+}
+
+TCanvas* TImage::Canvas() {
+  if (picture_.holdsOther_) throw EDaubixError("ビットマップを持っている時のみイメージの変更が可能です");
+  if (!picture_.bitmap_) {
+    TBitmap* bitmap = picture_.Bitmap();
+    // A never-used canvas makes the new pixels white.
+    bitmap->SetWidth(Width());
+    bitmap->SetHeight(Height());
+  }
+  return picture_.bitmap_->Canvas();
+}
+
+void TImage::SetTransparent(bool t) {
+  if (t == transparent_) return;
+  transparent_ = t;
+  if (Widget()) Widget()->update();
+}
+
+void TImage::AttachBitmap(TBitmap* bitmap) {
+  if (bitmap) {
+    bitmap->SetChangeHook(&TImage::BitmapChanged, this);
+    bitmap->TakeDirtyRect();  // so that the next change calls the hook
+  }
+  if (Widget()) Widget()->update();  // a new or dropped picture: repaint all
+}
+
+void TImage::BitmapChanged(void* self) {
+  auto* image = static_cast<TImage*>(self);
+  if (image->flushQueued_ || !image->Widget()) return;
+  image->flushQueued_ = true;
+  // One repaint request per batch of drawing calls; dropped with the widget.
+  QMetaObject::invokeMethod(
+      image->Widget(), [image] { image->FlushDirty(); }, Qt::QueuedConnection);
+}
+
+void TImage::FlushDirty() {
+  flushQueued_ = false;
+  TBitmap* bitmap = picture_.bitmap_.get();
+  if (!bitmap || !Widget()) return;
+  const TRect r = bitmap->TakeDirtyRect();
+  auto* widget = static_cast<ImageWidget*>(Widget());
+  const QSize size(bitmap->Width(), bitmap->Height());
+  if (size != widget->shownSize) {
+    // A smaller picture must uncover what the larger one showed.
+    widget->shownSize = size;
+    widget->update();
+    return;
+  }
+  if (!r.IsEmpty()) widget->update(QRect(r.Left, r.Top, r.Width(), r.Height()));
+}

@@ -1,0 +1,110 @@
+// Inside the window toolkit: the Qt widgets behind the T* classes and the
+// helpers the toolkit's files share. Not for window code.
+#pragma once
+
+#include <QColor>
+#include <QImage>
+#include <QString>
+#include <QToolButton>
+#include <QWidget>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "toolkit/toolkit.h"
+
+class QMenuBar;
+
+inline QString ToQString(const std::string& s) {
+  return QString::fromStdString(s);
+}
+inline std::string ToStdString(const QString& s) {
+  return s.toStdString();
+}
+// System colours resolved; 0x00BBGGRR to Qt's RGB.
+QColor ToQColor(TColor c);
+TColor FromQColor(const QColor& c);
+TShiftState ShiftStateOf(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers);
+// The one place where a bitmap's pixel store is seen as a QImage: no copy, so
+// the image must not outlive a resize or load of the bitmap.
+QImage WrapBitmapPixels(TBitmap& bitmap);
+QImage WrapBitmapPixels(const TBitmap& bitmap);
+
+// RunHandler that also says whether the handler ended normally (false: it
+// threw and the error was shown).
+bool RunGuardedHandler(const std::function<void()>& handler);
+
+// ---- Forms ----
+
+class FormWidget : public QWidget {
+ public:
+  explicit FormWidget(TForm* form);
+  // Puts the menu bar (if shown) above the client widget, over the whole window.
+  void PlaceChildren();
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  TForm* form_;
+};
+
+struct TForm::Impl {
+  FormWidget* window = nullptr;
+  QWidget* client = nullptr;
+  QMenuBar* menuBar = nullptr;  // made by the first TMainMenu of the form
+  bool menuShown = false;
+  TFormBorderStyle borderStyle = bsSizeable;
+  TFormStyle formStyle = fsNormal;
+  TPosition position = poDesigned;
+  bool centredOnce = false;
+  bool laidOut = false;  // shown once: OnResize has run for the first layout
+  QMenuBar* EnsureMenuBar();
+};
+
+// ---- Controls ----
+
+class ImageWidget : public QWidget {
+ public:
+  ImageWidget(TImage* image, QWidget* parent);
+  QSize shownSize;  // the picture size the last repaint request was for
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+
+ private:
+  void SendMouseDown(QMouseEvent* event, TShiftState extra);
+  void PaintTransparent(QPainter& painter, const TBitmap& bitmap, const QRect& area);
+  TImage* image_;
+};
+
+class SpeedButtonWidget : public QToolButton {
+ public:
+  SpeedButtonWidget(TSpeedButton* button, QWidget* parent);
+  TSpeedButton* Button() const { return button_; }
+
+ protected:
+  // A grouped button goes down on a click and stays down; others never latch.
+  void nextCheckState() override;
+
+ private:
+  TSpeedButton* button_;
+};
+
+// ---- The dialog seam, as the toolkit consumes it ----
+
+namespace Testing {
+void RecordError(const std::string& text);
+void RecordUnanswered(const std::string& kind);
+// Records the question; nullopt when no answer was queued.
+std::optional<bool> TakeConfirmation(const std::string& question);
+// Outer nullopt: none queued; inner nullopt: cancel.
+std::optional<std::optional<std::string>> TakeFileAnswer();
+std::optional<std::optional<TColor>> TakeColorAnswer();
+const std::string& ExecutablePathOverride();
+}  // namespace Testing

@@ -1,0 +1,36 @@
+// The dialog seam: tests script the answers of modal boxes and dialogs and
+// read what the error box showed, so that no real dialog ever opens.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/surface.h"
+
+namespace Testing {
+
+// Clears every queue and record and turns scripting on for the rest of the
+// process: from then on no real dialog or error box opens.
+void Reset();
+bool Active();
+
+// Queued answers, taken oldest first by the next box or dialog of that kind.
+void AnswerConfirmation(bool yes);
+void AnswerFileDialog(std::optional<std::string> path);  // nullopt cancels
+void AnswerColorDialog(std::optional<TColor> color);     // nullopt cancels
+
+// Texts shown, oldest first.
+const std::vector<std::string>& ShownErrors();
+const std::vector<std::string>& AskedQuestions();
+// Dialogs that opened with no scripted answer left (answered as cancel/no):
+// a test failure, never a hang. Names the kind of dialog.
+const std::vector<std::string>& UnansweredDialogs();
+// Answers not taken yet, for a test's final check.
+int PendingAnswers();
+
+// Makes Application->ExeName() return this path (files kept beside the
+// program then go to its folder); empty restores the real one.
+void SetExecutablePath(const std::string& path);
+
+}  // namespace Testing
