@@ -1,14 +1,15 @@
 #include <gtest/gtest.h>
 
-#include <QApplication>
+#include <cstdlib>
 
 #include "toolkit/toolkit.h"
 
 int main(int argc, char** argv) {
   testing::InitGoogleTest(&argc, argv);
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  InitializeToolkit();
+  // Without a display, Qt would abort before any test could run.
+  const char* platform = std::getenv("QT_QPA_PLATFORM");
+  if (platform == nullptr || *platform == '\0') setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  StartToolkit(argc, argv);
   const int result = RUN_ALL_TESTS();
   FinalizeToolkit();
   return result;

@@ -6,13 +6,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <string>
-
-// Screens beyond the primary one: where a window may lie.
-#include <QGuiApplication>
-#include <QRect>
-#include <QScreen>
 
 #include "app/about_window.h"
 #include "canvas/canvas_window.h"
@@ -71,10 +67,12 @@ std::string FormatBounds(const TForm* form) {
          std::to_string(form->Width()) + "," + std::to_string(form->Height()) + "\r\n";
 }
 
+// In 64 bits: a place and a size read from the file may be anything.
 bool OnSomeScreen(const TForm* form) {
-  const QRect bounds(form->Left(), form->Top(), form->Width(), form->Height());
-  for (const QScreen* screen : QGuiApplication::screens())
-    if (screen->geometry().intersects(bounds)) return true;
+  const std::int64_t left = form->Left(), top = form->Top();
+  const std::int64_t right = left + form->Width(), bottom = top + form->Height();
+  for (const TRect& s : Screen->MonitorBounds())
+    if (left < s.Right && s.Left < right && top < s.Bottom && s.Top < bottom) return true;
   return false;
 }
 

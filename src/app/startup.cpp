@@ -32,7 +32,6 @@ void Destroy(Form*& global) {
 
 void CreateWindowSet() {
   LoadTabletLibrary();
-  InitializeToolkit();
   Application->SetTitle("Daubix brush pro");
   // Form1 first: it becomes the main window. Form7 last: its creation applies
   // the window layout, which needs every other window.

@@ -1,5 +1,5 @@
 // Start-up and shutdown of the window set, split so that a test can build the
-// whole program without running the event loop (a QApplication must exist).
+// whole program without running the event loop (after StartToolkit).
 #pragma once
 
 // Loads the tablet library, sets the title, creates the seven windows in order.

@@ -29,7 +29,7 @@ void TForm1::OpenTabletContext() {
   context.lcOutExtX = Screen->Width();
   context.lcOutExtY = -Screen->Height();
   // A failed open leaves 0, which later calls take harmlessly.
-  TabletContext = library->WTOpenA(Widget(), &context, true);
+  TabletContext = library->WTOpenA(this, &context, true);
   library->WTQueueSizeSet(TabletContext, static_cast<int>(PacketBuffer.size()));
 }
 

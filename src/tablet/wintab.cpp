@@ -4,7 +4,8 @@
 
 #include <utility>
 
-#include "toolkit/qt_tablet_library.h"
+#include "tablet/platform_tablet_library.h"
+#include "toolkit/pen_input.h"
 
 namespace {
 
@@ -32,7 +33,7 @@ void LoadTabletLibrary() {
     return;
   }
   if (!PlatformHasPenDevice()) return;
-  PlatformLibrary() = MakeQtTabletLibrary();
+  PlatformLibrary() = MakePlatformTabletLibrary();
   if (PlatformLibrary()->Present()) loadedLibrary = PlatformLibrary().get();
 }
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <memory>
 
-class QWidget;
+class TForm;
 
 using HCTX = std::uint32_t;  // 0: no context
 
@@ -39,7 +39,7 @@ class TTabletLibrary {
   // by LoadTabletLibrary. A library that is not present is never called.
   virtual bool Present() { return true; }
   virtual unsigned WTInfoA(unsigned category, unsigned index, TLogContext* out) = 0;
-  virtual HCTX WTOpenA(QWidget* window, TLogContext* context, bool enable) = 0;
+  virtual HCTX WTOpenA(TForm* window, TLogContext* context, bool enable) = 0;
   virtual bool WTClose(HCTX context) = 0;
   virtual bool WTQueueSizeSet(HCTX context, int packets) = 0;
   virtual bool WTOverlap(HCTX context, bool toTop) = 0;

@@ -74,16 +74,22 @@ class TScreen : public TObject {
   // Size of the primary display in pixels.
   int Width() const;
   int Height() const;
+  // Bounds of every display in screen pixels, the primary one first.
+  std::vector<TRect> MonitorBounds() const;
 };
 
-// Null until InitializeToolkit; the program and tests need a QApplication first.
+// Null until InitializeToolkit.
 extern TApplication* Application;
 extern TScreen* Screen;
+// Makes the platform's application object from the command line (which it
+// may take options from), then runs InitializeToolkit. Once per process.
+void StartToolkit(int& argc, char** argv);
 // Makes Application and Screen, substitutes the Japanese Gothic for
 // "ＭＳ Ｐゴシック" at 12 px, installs the Japanese Qt translations and the
 // text renderer. Idempotent.
 void InitializeToolkit();
-// Frees Application and Screen (after the windows are gone).
+// Frees Application and Screen (after the windows are gone), and the
+// application object StartToolkit made.
 void FinalizeToolkit();
 
 // ---- Controls ----

@@ -8,6 +8,7 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QTranslator>
+#include <algorithm>
 #include <exception>
 
 #include "toolkit/toolkit_qt.h"
@@ -22,6 +23,9 @@ namespace {
 
 // Dispatches in progress; handlers nest when one processes pending events.
 int gDispatchDepth = 0;
+
+// The platform's application object when StartToolkit made it.
+QApplication* gPlatformApplication = nullptr;
 
 // The last code point of a UTF-8 string (0 for an empty one).
 char32_t LastCodePoint(const std::string& s) {
@@ -115,7 +119,24 @@ int TScreen::Height() const {
   return screen ? screen->geometry().height() : 0;
 }
 
+std::vector<TRect> TScreen::MonitorBounds() const {
+  std::vector<TRect> bounds;
+  const QScreen* primary = QGuiApplication::primaryScreen();
+  QList<QScreen*> screens = QGuiApplication::screens();
+  std::stable_partition(screens.begin(), screens.end(), [primary](QScreen* s) { return s == primary; });
+  for (const QScreen* screen : screens) {
+    const QRect g = screen->geometry();
+    bounds.push_back(Rect(g.left(), g.top(), g.left() + g.width(), g.top() + g.height()));
+  }
+  return bounds;
+}
+
 // ---- Set-up ----
+
+void StartToolkit(int& argc, char** argv) {
+  if (QCoreApplication::instance() == nullptr) gPlatformApplication = new QApplication(argc, argv);
+  InitializeToolkit();
+}
 
 void InitializeToolkit() {
   if (Application) return;
@@ -141,6 +162,8 @@ void FinalizeToolkit() {
   Application = nullptr;
   delete Screen;
   Screen = nullptr;
+  delete gPlatformApplication;
+  gPlatformApplication = nullptr;
 }
 
 // ---- Shared conversions ----

@@ -14,6 +14,7 @@
 #include "toolkit/toolkit.h"
 
 class QMenuBar;
+class QInputDevice;
 
 inline QString ToQString(const std::string& s) {
   return QString::fromStdString(s);
@@ -29,6 +30,9 @@ TShiftState ShiftStateOf(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifie
 // the image must not outlive a resize or load of the bitmap.
 QImage WrapBitmapPixels(TBitmap& bitmap);
 QImage WrapBitmapPixels(const TBitmap& bitmap);
+
+// A stylus, airbrush or puck, or any pointer that reports pressure.
+bool IsPenDevice(const QInputDevice* device);
 
 // RunHandler that also says whether the handler ended normally (false: it
 // threw and the error was shown).

@@ -14,7 +14,7 @@
 #include "colour/colour_chart_window.h"
 #include "colour/hsv_picker_window.h"
 #include "colour/palette_window.h"
-#include "support/scripted_tablet_library.h"
+#include "support/tablet_test_fixture.h"
 
 namespace {
 
@@ -201,19 +201,7 @@ class ClosingTabletLibrary : public ScriptedTabletLibrary {
   bool loadedAtClose = false;
 };
 
-class TabletWindowSetTest : public WindowSetTest {
- protected:
-  void BeforeCreate() override {
-    auto library = std::make_unique<ClosingTabletLibrary>();
-    tablet_ = library.get();
-    InstallTabletLibrary(std::move(library));
-  }
-  void TearDown() override {
-    WindowSetTest::TearDown();
-    InstallTabletLibrary(nullptr);
-  }
-  ClosingTabletLibrary* tablet_ = nullptr;
-};
+using TabletWindowSetTest = WithTablet<WindowSetTest, ClosingTabletLibrary>;
 
 TEST_F(TabletWindowSetTest, OpensTheContextAtCreationAndClosesItBeforeTheLibraryGoes) {
   EXPECT_TRUE(Form1->TabletAvailable);

@@ -12,7 +12,7 @@
 #include "brush/brush_window.h"
 #include "support/non_white_bounds.h"
 #include "support/picture_test_util.h"
-#include "support/scripted_tablet_library.h"
+#include "support/tablet_test_fixture.h"
 
 namespace {
 
@@ -294,19 +294,7 @@ TEST_F(PaintingTest, QueuedMoveRunsInsideThePressBeforeTheDot) {
 }
 
 // A tablet whose pen reports the pressures the test queues.
-class TabletPaintingTest : public PaintingTest {
- protected:
-  void BeforeCreate() override {
-    auto library = std::make_unique<ScriptedTabletLibrary>();
-    tablet_ = library.get();
-    InstallTabletLibrary(std::move(library));
-  }
-  void TearDown() override {
-    PaintingTest::TearDown();
-    InstallTabletLibrary(nullptr);
-  }
-  ScriptedTabletLibrary* tablet_ = nullptr;
-};
+using TabletPaintingTest = WithTablet<PaintingTest>;
 
 TEST_F(TabletPaintingTest, LightPressureDragsTheAnchorWithoutPainting) {
   ASSERT_TRUE(Form1->TabletAvailable);

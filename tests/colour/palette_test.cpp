@@ -9,7 +9,7 @@
 #include "brush/brush_window.h"
 #include "support/picture_test_util.h"
 #include "colour/palette_window.h"
-#include "tablet/wintab.h"
+#include "support/tablet_test_fixture.h"
 
 namespace {
 
@@ -199,53 +199,26 @@ TEST_F(PaletteTest, ShrinkingCutsOffForGoodAndEnlargingAddsWhite) {
   }));
 }
 
-// A tablet whose pen reports the pressure the test sets.
-class FakeTablet : public TTabletLibrary {
- public:
-  unsigned pressure = 0;
-  unsigned WTInfoA(unsigned, unsigned, TLogContext*) override { return 1; }
-  HCTX WTOpenA(QWidget*, TLogContext*, bool) override { return 7; }
-  bool WTClose(HCTX) override { return true; }
-  bool WTQueueSizeSet(HCTX, int) override { return true; }
-  bool WTOverlap(HCTX, bool) override { return true; }
-  int WTPacketsGet(HCTX, int, TPacket* buffer) override {
-    buffer[0].pkNormalPressure = pressure;
-    return 1;
-  }
-};
-
-class PaletteTabletTest : public PaletteTest {
- protected:
-  void BeforeCreate() override {
-    auto tablet = std::make_unique<FakeTablet>();
-    tablet_ = tablet.get();
-    InstallTabletLibrary(std::move(tablet));
-  }
-  void TearDown() override {
-    PaletteTest::TearDown();
-    InstallTabletLibrary(nullptr);
-  }
-  FakeTablet* tablet_ = nullptr;
-};
+using PaletteTabletTest = WithTablet<PaletteTest>;
 
 TEST_F(PaletteTabletTest, LightPressureSuppressesDabsAndStamps) {
   ASSERT_TRUE(Form1->TabletAvailable);
   UseBrush(20, true);
   for (unsigned light : {1u, 100u, 200u}) {
-    tablet_->pressure = light;
+    tablet_->HoldPressure(light);
     Press(ssLeft, 50, 50);
     Drag(80, 80);
     EXPECT_TRUE(AllWhite()) << light;
   }
   // The right-button pick is not gated.
   Form1->CurrentColor = 0x111111;
-  tablet_->pressure = 50;
+  tablet_->HoldPressure(50);
   Press(ssRight, 50, 50, mbRight);
   EXPECT_EQ(Form1->CurrentColor, clWhite);
   Form1->CurrentColor = kPaint;
   for (unsigned firm : {0u, 201u, 1023u}) {
     ClearPalette();
-    tablet_->pressure = firm;
+    tablet_->HoldPressure(firm);
     Drag(80, 80);
     EXPECT_FALSE(AllWhite()) << firm;
   }

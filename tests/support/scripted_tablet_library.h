@@ -24,6 +24,12 @@ class ScriptedTabletLibrary : public TTabletLibrary {
     for (std::uint32_t p : pressures)
       queue_.push_back(TPacket{static_cast<std::int32_t>(queue_.size()), 0, p});
   }
+  // From now on, every poll that finds the queue empty returns one packet of
+  // this pressure, as a pen held still on the tablet would.
+  void HoldPressure(std::uint32_t pressure) {
+    steadyPressure_ = pressure;
+    steady_ = true;
+  }
   // Makes WTPacketsGet claim this many packets whatever it copied (a faulty library).
   void ClaimPacketCount(int count) { claimedCount_ = count; }
 
@@ -34,7 +40,7 @@ class ScriptedTabletLibrary : public TTabletLibrary {
     return names;
   }
   const TLogContext& OpenedContext() const { return opened_; }
-  QWidget* OpenedWindow() const { return openedWindow_; }
+  TForm* OpenedWindow() const { return openedWindow_; }
   // What WTInfoA hands out, before the program's own settings.
   TLogContext defaults{0x1, 0x2, 0x3, 0x5, 0x0, 11, 12, 13, 14};
   static constexpr HCTX kHandle = 0x2A;
@@ -45,7 +51,7 @@ class ScriptedTabletLibrary : public TTabletLibrary {
     *out = defaults;
     return sizeof(TLogContext);
   }
-  HCTX WTOpenA(QWidget* window, TLogContext* context, bool enable) override {
+  HCTX WTOpenA(TForm* window, TLogContext* context, bool enable) override {
     calls_.push_back({"WTOpenA", 0, enable ? 1 : 0});
     opened_ = *context;
     openedWindow_ = window;
@@ -63,6 +69,7 @@ class ScriptedTabletLibrary : public TTabletLibrary {
       buffer[n++] = queue_.front();
       queue_.pop_front();
     }
+    if (n == 0 && steady_ && maxPackets > 0) buffer[n++] = TPacket{0, 0, steadyPressure_};
     return claimedCount_ >= 0 ? claimedCount_ : n;
   }
 
@@ -75,6 +82,8 @@ class ScriptedTabletLibrary : public TTabletLibrary {
   std::deque<TPacket> queue_;
   std::vector<Call> calls_;
   TLogContext opened_{};
-  QWidget* openedWindow_ = nullptr;
+  TForm* openedWindow_ = nullptr;
+  std::uint32_t steadyPressure_ = 0;
+  bool steady_ = false;
   int claimedCount_ = -1;
 };

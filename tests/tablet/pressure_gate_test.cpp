@@ -30,7 +30,7 @@ TEST_F(PressureGateTest, CreationOpensOneContextWithScreenOutputAndA32PacketQueu
   EXPECT_EQ(tablet_->Calls()[1].count, 1) << "opened enabled";
   EXPECT_EQ(tablet_->Calls()[2].context, ScriptedTabletLibrary::kHandle);
   EXPECT_EQ(tablet_->Calls()[2].count, 32);
-  EXPECT_EQ(tablet_->OpenedWindow(), Form1->Widget());
+  EXPECT_EQ(tablet_->OpenedWindow(), Form1);
 
   const TLogContext& ctx = tablet_->OpenedContext();
   EXPECT_EQ(ctx.lcPktData, 0x580u);

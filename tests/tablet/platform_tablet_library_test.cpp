@@ -1,6 +1,6 @@
 // The platform's tablet library: Qt's pen events, wherever they go in the
 // program, become packets of the context on top.
-#include "toolkit/qt_tablet_library.h"
+#include "tablet/platform_tablet_library.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -12,7 +12,9 @@
 #include <array>
 #include <memory>
 
-#include "support/window_set_fixture.h"
+#include "support/tablet_test_fixture.h"
+#include "toolkit/pen_input.h"
+#include "toolkit/toolkit_qt.h"
 #include "brush/brush_window.h"
 #include "support/picture_test_util.h"
 #include "colour/palette_window.h"
@@ -81,7 +83,7 @@ TEST(PenDeviceTest, StylusAirbrushPuckAndPressurePointersCountAsPens) {
   EXPECT_FALSE(PlatformHasPenDevice()) << "the offscreen platform lists no pen";
 }
 
-class QtTabletLibraryTest : public testing::Test {
+class PlatformTabletLibraryTest : public testing::Test {
  protected:
   HCTX Open(bool enable = true) {
     TLogContext context;
@@ -98,13 +100,13 @@ class QtTabletLibraryTest : public testing::Test {
   }
   int Drain(HCTX context) { return library_->WTPacketsGet(context, 64, buffer_.data()); }
 
-  std::unique_ptr<TTabletLibrary> library_ = MakeQtTabletLibrary();
+  std::unique_ptr<TTabletLibrary> library_ = MakePlatformTabletLibrary();
   QWindow window_;
   TabletEventCounter counter_{&window_};
   std::array<TPacket, 64> buffer_{};
 };
 
-TEST_F(QtTabletLibraryTest, PenEventsBecomePacketsInScreenPixelsAndTabletUnits) {
+TEST_F(PlatformTabletLibraryTest, PenEventsBecomePacketsInScreenPixelsAndTabletUnits) {
   const HCTX context = Open();
   EXPECT_FALSE(SendTablet(&window_, {QEvent::TabletPress, {5, 5}, {100.4, 200.6}, 0.5}));
   Touch(0.25, {101, 202});
@@ -121,7 +123,7 @@ TEST_F(QtTabletLibraryTest, PenEventsBecomePacketsInScreenPixelsAndTabletUnits) 
   EXPECT_EQ(Drain(context), 0) << "taken packets leave the queue";
 }
 
-TEST_F(QtTabletLibraryTest, AFullQueueDropsItsOldestPackets) {
+TEST_F(PlatformTabletLibraryTest, AFullQueueDropsItsOldestPackets) {
   const HCTX context = Open();
   for (int i = 0; i < 40; ++i) Touch(i / 1023.0);
   ASSERT_EQ(library_->WTPacketsGet(context, 5, buffer_.data()), 5);
@@ -130,7 +132,7 @@ TEST_F(QtTabletLibraryTest, AFullQueueDropsItsOldestPackets) {
   EXPECT_EQ(buffer_[26].pkNormalPressure, 39u);
 }
 
-TEST_F(QtTabletLibraryTest, OnlyTheEnabledContextOnTopReceivesPackets) {
+TEST_F(PlatformTabletLibraryTest, OnlyTheEnabledContextOnTopReceivesPackets) {
   const HCTX first = Open();
   const HCTX second = Open();  // a new context opens on top
   const HCTX disabled = Open(false);
@@ -154,14 +156,14 @@ TEST_F(QtTabletLibraryTest, OnlyTheEnabledContextOnTopReceivesPackets) {
   EXPECT_FALSE(library_->WTQueueSizeSet(second, 0));
 }
 
-TEST_F(QtTabletLibraryTest, CopiesHandedToWidgetsAreNotNewSamples) {
+TEST_F(PlatformTabletLibraryTest, CopiesHandedToWidgetsAreNotNewSamples) {
   const HCTX context = Open();
   QWidget widget;
   EXPECT_FALSE(SendTablet(&widget, {QEvent::TabletMove, {1, 1}, {1, 1}, 0.5}));
   EXPECT_EQ(Drain(context), 0);
 }
 
-TEST_F(QtTabletLibraryTest, RefusesWhatItCannotDeliver) {
+TEST_F(PlatformTabletLibraryTest, RefusesWhatItCannotDeliver) {
   TLogContext context;
   EXPECT_EQ(library_->WTInfoA(1, 0, &context), 0u);
   EXPECT_EQ(library_->WTInfoA(WTI_DEFSYSCTX, 0, &context), sizeof(TLogContext));
@@ -173,13 +175,9 @@ TEST_F(QtTabletLibraryTest, RefusesWhatItCannotDeliver) {
 
 // The whole program with the platform's library: pen events sent to its
 // windows, and the mouse events Qt makes of them, since nobody accepts them.
-class PenOnProgramTest : public WindowSetTest {
+class PenOnProgramTest : public WithTablet<WindowSetTest, TTabletLibrary> {
  protected:
-  void BeforeCreate() override { InstallTabletLibrary(MakeQtTabletLibrary()); }
-  void TearDown() override {
-    WindowSetTest::TearDown();
-    InstallTabletLibrary(nullptr);
-  }
+  std::unique_ptr<TTabletLibrary> MakeLibrary() override { return MakePlatformTabletLibrary(); }
   // A pen sample at canvas point p, then the mouse event made of it.
   void Pen(QEvent::Type type, QPoint p, qreal pressure) {
     QWidget* top = Form1->Widget();

@@ -1,15 +1,10 @@
-#include "toolkit/qt_tablet_library.h"
+#include "tablet/platform_tablet_library.h"
 
-#include <QCoreApplication>
-#include <QEvent>
-#include <QGuiApplication>
-#include <QInputDevice>
-#include <QObject>
-#include <QPointingDevice>
-#include <QTabletEvent>
 #include <algorithm>
 #include <cmath>
 #include <vector>
+
+#include "toolkit/pen_input.h"
 
 namespace {
 
@@ -54,24 +49,18 @@ struct Context {
   PacketQueue queue;
 };
 
-TPacket PacketFromEvent(const QTabletEvent& event) {
-  const QPointF global = event.globalPosition();
-  const double pressure = std::clamp(static_cast<double>(event.pressure()), 0.0, 1.0);
+TPacket PacketFromSample(const TPenSample& sample) {
   TPacket packet;
-  packet.pkX = static_cast<std::int32_t>(std::lround(global.x()));
-  packet.pkY = static_cast<std::int32_t>(std::lround(global.y()));
-  packet.pkNormalPressure = static_cast<std::uint32_t>(std::lround(pressure * kPressureLevels));
+  packet.pkX = static_cast<std::int32_t>(std::lround(sample.X));
+  packet.pkY = static_cast<std::int32_t>(std::lround(sample.Y));
+  packet.pkNormalPressure =
+      static_cast<std::uint32_t>(std::lround(std::clamp(sample.Pressure, 0.0, 1.0) * kPressureLevels));
   return packet;
 }
 
-class QtTabletLibrary final : public TTabletLibrary, private QObject {
+class PlatformTabletLibrary final : public TTabletLibrary {
  public:
-  QtTabletLibrary() {
-    if (QCoreApplication* app = QCoreApplication::instance()) app->installEventFilter(this);
-  }
-  ~QtTabletLibrary() override {
-    if (QCoreApplication* app = QCoreApplication::instance()) app->removeEventFilter(this);
-  }
+  PlatformTabletLibrary() : input_([this](const TPenSample& sample) { Receive(sample); }) {}
 
   unsigned WTInfoA(unsigned category, unsigned index, TLogContext* out) override {
     if (category != WTI_DEFSYSCTX || index != 0) return 0;
@@ -79,7 +68,7 @@ class QtTabletLibrary final : public TTabletLibrary, private QObject {
     return sizeof(TLogContext);
   }
 
-  HCTX WTOpenA(QWidget* /*window*/, TLogContext* context, bool enable) override {
+  HCTX WTOpenA(TForm* /*window*/, TLogContext* context, bool enable) override {
     // Packets of this library always hold x, y and pressure, absolute.
     if (context == nullptr || context->lcPktData != kPacketData || context->lcPktMode != 0) return 0;
     const HCTX handle = nextHandle_++;
@@ -130,40 +119,19 @@ class QtTabletLibrary final : public TTabletLibrary, private QObject {
                         [handle](const Context& c) { return c.handle == handle; });
   }
 
-  // A pen sample reaches the program once, at its window; Qt then hands copies
-  // to the widget below the pen and its parents, which are not new samples.
-  // Never eats the event, so that Qt still makes the mouse events that paint.
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    const QEvent::Type type = event->type();
-    if (type != QEvent::TabletPress && type != QEvent::TabletMove && type != QEvent::TabletRelease) {
-      return false;
-    }
-    if (!watched->isWindowType() || contexts_.empty()) return false;
+  void Receive(const TPenSample& sample) {
+    if (contexts_.empty()) return;
     Context& top = contexts_.front();  // only the context on top of the overlap order gets packets
-    if (top.enabled) top.queue.Push(PacketFromEvent(*static_cast<QTabletEvent*>(event)));
-    return false;
+    if (top.enabled) top.queue.Push(PacketFromSample(sample));
   }
 
   std::vector<Context> contexts_;  // overlap order, top first
   HCTX nextHandle_ = 1;
+  TPenInput input_;  // last: it calls Receive until it is gone
 };
 
 }  // namespace
 
-bool IsPenDevice(const QInputDevice* device) {
-  const auto* pointer = qobject_cast<const QPointingDevice*>(device);
-  if (pointer == nullptr) return false;
-  const QInputDevice::DeviceType type = pointer->type();
-  return type == QInputDevice::DeviceType::Stylus || type == QInputDevice::DeviceType::Airbrush ||
-         type == QInputDevice::DeviceType::Puck || pointer->hasCapability(QInputDevice::Capability::Pressure);
-}
-
-bool PlatformHasPenDevice() {
-  if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) == nullptr) return false;
-  const QList<const QInputDevice*> devices = QInputDevice::devices();
-  return std::any_of(devices.begin(), devices.end(), IsPenDevice);
-}
-
-std::unique_ptr<TTabletLibrary> MakeQtTabletLibrary() {
-  return std::make_unique<QtTabletLibrary>();
+std::unique_ptr<TTabletLibrary> MakePlatformTabletLibrary() {
+  return std::make_unique<PlatformTabletLibrary>();
 }

@@ -1,0 +1,17 @@
+# Fails when a file under src/ outside src/toolkit/ includes a Qt header:
+# the core and the windows reach Qt only through the toolkit.
+file(GLOB_RECURSE _sources ${SOURCE_DIR}/*.h ${SOURCE_DIR}/*.cpp ${SOURCE_DIR}/*.in)
+set(_offenders)
+foreach(_file IN LISTS _sources)
+  if(_file MATCHES "/src/toolkit/")
+    continue()
+  endif()
+  file(STRINGS ${_file} _lines REGEX "^[ \t]*#[ \t]*include[ \t]*<Q")
+  if(_lines)
+    list(APPEND _offenders "${_file}: ${_lines}")
+  endif()
+endforeach()
+if(_offenders)
+  list(JOIN _offenders "\n  " _text)
+  message(FATAL_ERROR "Qt headers outside src/toolkit/:\n  ${_text}")
+endif()
