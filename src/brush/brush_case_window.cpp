@@ -6,6 +6,7 @@
 
 #include "canvas/canvas_window.h"
 #include "brush/brush_window.h"
+#include "core/rounding.h"
 #include "core/text_fields.h"
 
 TForm6* Form6 = nullptr;

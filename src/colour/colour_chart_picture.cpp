@@ -7,6 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "core/colour_conversions.h"
+
 namespace {
 
 // Grey ramp: black at x 3 to white at x 141, rows 4..17.
@@ -25,21 +27,10 @@ std::uint32_t GreyWord(int level) {
   return 0xFF000000u | (v << 16) | (v << 8) | v;
 }
 
-int Channel(double value) {
-  return static_cast<int>(std::lround(std::clamp(value, 0.0, 1.0) * 255.0));
-}
-
 // hue in degrees 0..360, saturation 0..1, full brightness.
 std::uint32_t HueWord(double hue, double saturation) {
-  const double sector = std::fmod(hue, 360.0) / 60.0;
-  const int index = static_cast<int>(sector) % 6;
-  const double f = sector - std::floor(sector);
-  const double rising = 1.0 - saturation * (1.0 - f), falling = 1.0 - saturation * f, low = 1.0 - saturation;
-  const double rgb[6][3] = {{1.0, rising, low},  {falling, 1.0, low}, {low, 1.0, rising},
-                            {low, falling, 1.0}, {rising, low, 1.0},  {1.0, low, falling}};
-  const double r = rgb[index][0], g = rgb[index][1], b = rgb[index][2];
-  return 0xFF000000u | (static_cast<std::uint32_t>(Channel(r)) << 16) |
-         (static_cast<std::uint32_t>(Channel(g)) << 8) | static_cast<std::uint32_t>(Channel(b));
+  const TColor colour = HsvDegreesToColor(hue, saturation, 1.0);
+  return 0xFF000000u | ((colour & 0xFF) << 16) | (colour & 0xFF00) | ((colour >> 16) & 0xFF);
 }
 
 // Hue by angle, counter-clockwise on screen from red at the right; white at

@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "canvas/canvas_window.h"
-#include "core/text_fields.h"
+#include "core/rounding.h"
 #include "core/colour_conversions.h"
 
 TForm7* Form7 = nullptr;
@@ -45,8 +45,6 @@ void TForm7::FormShow(TObject*) {
   DrawSvSquare(clRed, Image1);
 }
 
-void TForm7::FormPaint(TObject*) {}
-
 void TForm7::FormResize(TObject*) {}
 
 namespace {
@@ -72,42 +70,6 @@ void PaintSvSquare(TCanvas* canvas, int left, int top, int columns, int rows, in
   }
 }
 
-// The spoke colour at hue a = i / steps degrees. Range tests are made on i,
-// so they are exact; the ramps run in extended precision in this order
-// (rising: subtract, / 60, x 255; falling: subtract, x 255, / 60), which
-// gives 128 at a rising midpoint and 127 at a falling one.
-TColor SpokeColour(int i, int steps) {
-  const long double a = static_cast<long double>(i) / steps;
-  const auto rising = [](long double past) { return static_cast<int>(Round(past / 60 * 255)); };
-  const auto falling = [](long double past) { return 255 - static_cast<int>(Round(past * 255 / 60)); };
-  const int s = steps;
-  int red, green, blue;
-  if (i <= 60 * s || i >= 300 * s)
-    red = 255;
-  else if (i > 120 * s && i <= 240 * s)
-    red = 0;
-  else if (i > 240 * s)
-    red = rising(a - 240);
-  else
-    red = falling(a - 60);
-  if (i >= 60 * s && i <= 180 * s)
-    green = 255;
-  else if (i > 240 * s)
-    green = 0;
-  else if (i < 60 * s)
-    green = rising(a);
-  else
-    green = falling(a - 180);
-  if (i >= 180 * s && i <= 300 * s)
-    blue = 255;
-  else if (i < 120 * s)
-    blue = 0;
-  else if (i < 180 * s)
-    blue = rising(a - 120);
-  else
-    blue = falling(a - 300);
-  return red + green * 0x100 + blue * 0x10000;
-}
 }  // namespace
 
 // Square clicks take the pixel as it is; ring clicks repaint the square for
@@ -149,7 +111,7 @@ void TForm7::DrawHueRing(TCanvas* canvas, const TRect& rect, int steps) {
   const int cy = h / 2;
   pen->Pen->SetWidth(2);
   for (int i = 0; i < 360 * steps; ++i) {
-    pen->Pen->SetColor(SpokeColour(i, steps));
+    pen->Pen->SetColor(HueRampColor(i, steps));
     pen->MoveTo(cx, cy);
     long double a = static_cast<long double>(i) / steps;
     // tan is unbounded straight right and left; nudge the angle only.

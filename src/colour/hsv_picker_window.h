@@ -12,7 +12,6 @@ class TForm7 : public TForm {
 
   void FormCreate(TObject* Sender);
   void FormShow(TObject* Sender);
-  void FormPaint(TObject* Sender);
   void FormResize(TObject* Sender);
   void Image1MouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
 

@@ -2,7 +2,7 @@
 
 #include "canvas/canvas_window.h"
 #include "brush/brush_window.h"
-#include "core/text_fields.h"
+#include "core/rounding.h"
 
 TForm4* Form4 = nullptr;
 

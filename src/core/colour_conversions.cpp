@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "core/text_fields.h"
+#include "core/rounding.h"
 
 namespace {
 long double Clamp01(long double c) {
@@ -19,11 +19,18 @@ TColor RgbFloatToColor(double red, double green, double blue) {
 TColor HsvToColor(std::int32_t hue, double saturation, double value) {
   std::int32_t h = hue % 360;
   while (h < 0) h += 360;
+  return HsvDegreesToColor(h, saturation, value);
+}
+
+TColor HsvDegreesToColor(long double hue, double saturation, double value) {
+  long double h = std::fmod(hue, 360.0L);
+  if (h < 0) h += 360.0L;
   const double s = static_cast<double>(Clamp01(saturation));
   const double v = static_cast<double>(Clamp01(value));
   if (s == 0.0) return RgbFloatToColor(v, v, v);
-  const int sector = static_cast<int>(std::floor(static_cast<long double>(h) / 60.0L)) % 6;
-  const long double f = static_cast<long double>(h) / 60.0L - sector;
+  const int sector = static_cast<int>(std::floor(h / 60.0L)) % 6;
+  const long double f = h / 60.0L - sector;
+  // p, q and t are held as doubles, as the channels are passed on.
   const double p = static_cast<double>((1.0L - s) * v);
   const double q = static_cast<double>((1.0L - f * s) * v);
   const double t = static_cast<double>((1.0L - (1.0L - f) * s) * v);
@@ -35,6 +42,41 @@ TColor HsvToColor(std::int32_t hue, double saturation, double value) {
     case 4: return RgbFloatToColor(t, p, v);
     default: return RgbFloatToColor(v, p, q);
   }
+}
+
+TColor HueRampColor(int i, int steps) {
+  const long double a = static_cast<long double>(i) / steps;
+  // In this order, in extended precision: subtract, / 60, x 255 rising;
+  // subtract, x 255, / 60 falling.
+  const auto rising = [](long double past) { return static_cast<int>(Round(past / 60 * 255)); };
+  const auto falling = [](long double past) { return 255 - static_cast<int>(Round(past * 255 / 60)); };
+  const int s = steps;
+  int red, green, blue;
+  if (i <= 60 * s || i >= 300 * s)
+    red = 255;
+  else if (i > 120 * s && i <= 240 * s)
+    red = 0;
+  else if (i > 240 * s)
+    red = rising(a - 240);
+  else
+    red = falling(a - 60);
+  if (i >= 60 * s && i <= 180 * s)
+    green = 255;
+  else if (i > 240 * s)
+    green = 0;
+  else if (i < 60 * s)
+    green = rising(a);
+  else
+    green = falling(a - 180);
+  if (i >= 180 * s && i <= 300 * s)
+    blue = 255;
+  else if (i < 120 * s)
+    blue = 0;
+  else if (i < 180 * s)
+    blue = rising(a - 120);
+  else
+    blue = falling(a - 300);
+  return red + green * 0x100 + blue * 0x10000;
 }
 
 void SplitColor(TColor color, std::uint8_t& red, std::uint8_t& green, std::uint8_t& blue) {

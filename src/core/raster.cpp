@@ -26,11 +26,6 @@ Int FloorDiv(Int a, Int b) {  // b > 0
   const Int q = a / b;
   return (a % b != 0 && a < 0) ? q - 1 : q;
 }
-template <class Int>
-Int CeilDiv(Int a, Int b) {  // b > 0
-  const Int q = a / b;
-  return (a % b != 0 && a > 0) ? q + 1 : q;
-}
 
 // floor(sqrt(v)) exactly.
 std::int64_t Isqrt(UWide v) {

@@ -5,11 +5,6 @@
 
 #include "core/surface.h"
 
-std::int64_t Round(long double x) {
-  // llrintl rounds in the current mode, which is to-nearest-even.
-  return std::llrintl(x);
-}
-
 namespace {
 bool IsBlank(char c) {
   return c != '\0' && static_cast<unsigned char>(c) <= ' ';

@@ -6,10 +6,6 @@
 #include <string>
 #include <vector>
 
-// Nearest integer, exact halves to the even neighbour, on an 80-bit value
-// (2.5 gives 2, 3.5 gives 4).
-std::int64_t Round(long double x);
-
 // Splits a line the way a string list reads comma text: commas end fields,
 // blanks and control characters also end a field and are skipped between
 // fields, and a field starting with '"' runs to the closing quote ("" inside

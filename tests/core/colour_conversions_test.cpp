@@ -120,4 +120,24 @@ TEST(ColorToHsvTest, RingColoursRoundTrip) {
   }
 }
 
+TEST(HsvDegreesToColorTest, WholeDegreesGiveExactlyWhatHsvToColorGives) {
+  for (int hue = -360; hue <= 720; ++hue) {
+    for (int step = 0; step <= 100; step += 7) {
+      const double s = step * 0.01, v = 1.0 - step * 0.005;
+      ASSERT_EQ(HsvDegreesToColor(hue, s, v), HsvToColor(hue, s, v)) << hue << " " << s << " " << v;
+    }
+  }
+  EXPECT_EQ(HsvDegreesToColor(30.5L, 1, 1), 0x0082FF);  // between whole degrees: 129.625
+}
+
+TEST(HueRampColorTest, MidpointsRoundUpRisingAndDownFalling) {
+  EXPECT_EQ(HueRampColor(150, 5), 0x0080FF);  // a = 30: (255, 128, 0)
+  EXPECT_EQ(HueRampColor(450, 5), 0x00FF7F);  // a = 90: (127, 255, 0)
+  EXPECT_EQ(HueRampColor(1350, 5), 0xFF0080);  // a = 270: (128, 0, 255)
+  EXPECT_EQ(HueRampColor(1650, 5), 0x7F00FF);  // a = 330: (255, 0, 127)
+  EXPECT_EQ(HueRampColor(0, 5), 0x0000FF);
+  EXPECT_EQ(HueRampColor(900, 5), 0xFFFF00);  // a = 180: cyan
+  EXPECT_EQ(HsvToColor(90, 1, 1), 0x00FF80) << "the square's rule rounds both midpoints up";
+}
+
 }  // namespace

@@ -1,3 +1,4 @@
+#include "core/rounding.h"
 #include "core/text_fields.h"
 
 #include <gtest/gtest.h>
