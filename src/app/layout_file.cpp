@@ -138,14 +138,7 @@ void TForm1::ApplyLayout() {
   }
   // The canvas fills the client area; any new area is white, not the
   // current colour the brush otherwise holds.
-  Image1->SetWidth(ClientWidth());
-  Image1->SetHeight(ClientHeight());
-  TCanvas* canvas = Image1->Canvas();  // makes the bitmap if there is none yet
-  TBitmap* bitmap = Image1->Picture()->Bitmap();
-  canvas->Brush->SetColor(clWhite);
-  bitmap->SetWidth(ClientWidth());
-  bitmap->SetHeight(ClientHeight());
-  canvas->Brush->SetColor(CurrentColor);
+  FitCanvasToClient();
 }
 
 void TForm1::WriteLayoutFile() {

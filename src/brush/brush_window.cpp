@@ -100,15 +100,11 @@ void TForm2::ScrollBar1Change(TObject* /*Sender*/) {
   Form1->Image1->Canvas()->Pen->SetWidth(size);
 
   TImage* overlayImage = Form1->Image2;
-  overlayImage->SetWidth(Form1->Image1->Width());
-  overlayImage->SetHeight(Form1->Image1->Height());
+  Form1->FitOverlayToCanvas();
   TCanvas* overlayCanvas = overlayImage->Canvas();
-  overlayCanvas->Brush->SetColor(clWhite);  // added area comes out transparent
   TBitmap* overlay = overlayImage->Picture()->Bitmap();
   const int width = overlayImage->Width();
   const int height = overlayImage->Height();
-  overlay->SetWidth(width);
-  overlay->SetHeight(height);
   overlayCanvas->FillRect(Rect(0, 0, width, height));
   overlay->SetTransparentColor(clWhite);
   DrawBrushOutline(overlayCanvas, width / 2, height / 2, size, SpeedButton1->Down());
@@ -140,13 +136,10 @@ void TForm2::CheckBox3Click(TObject* /*Sender*/) {
 // The brush at its true size in the top-left corner of a white preview.
 void TForm2::DrawPreview() {
   const int size = ScrollBar1->Position();
-  TCanvas* canvas = Image1->Canvas();
-  canvas->Brush->SetColor(clWhite);
-  TBitmap* preview = Image1->Picture()->Bitmap();
   const int width = Image1->Width();
   const int height = Image1->Height();
-  preview->SetWidth(width);
-  preview->SetHeight(height);
+  ResizeImageWhite(Image1, width, height);
+  TCanvas* canvas = Image1->Canvas();
   canvas->FillRect(Rect(0, 0, width, height));
   canvas->Brush->SetColor(clBlack);
   if (SpeedButton1->Down()) {

@@ -84,20 +84,15 @@ void TForm1::Image1MouseUp(TObject* /*Sender*/, TMouseButton /*Button*/, TShiftS
 }
 
 void TForm1::FormResize(TObject* /*Sender*/) {
-  // White, so that area the resize adds comes out white.
-  Image1->Canvas()->Brush->SetColor(clWhite);
-  Image1->SetWidth(ClientWidth());
-  Image1->SetHeight(ClientHeight());
-  TBitmap* picture = Image1->Picture()->Bitmap();
-  picture->SetWidth(ClientWidth());
-  picture->SetHeight(ClientHeight());
-  Image1->Canvas()->Brush->SetColor(CurrentColor);
+  FitCanvasToClient();
+  FitOverlayToCanvas();
+}
 
-  // Added overlay area is white, the overlay's transparent colour.
-  Image2->SetWidth(Image1->Width());
-  Image2->SetHeight(Image1->Height());
-  Image2->Canvas()->Brush->SetColor(clWhite);
-  TBitmap* overlay = Image2->Picture()->Bitmap();
-  overlay->SetWidth(Image2->Width());
-  overlay->SetHeight(Image2->Height());
+void TForm1::FitCanvasToClient() {
+  ResizeImageWhite(Image1, ClientWidth(), ClientHeight());
+  Image1->Canvas()->Brush->SetColor(CurrentColor);
+}
+
+void TForm1::FitOverlayToCanvas() {
+  ResizeImageWhite(Image2, Image1->Width(), Image1->Height());
 }

@@ -54,6 +54,12 @@ class TForm1 : public TForm {
   void Image2MouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
   void Image2MouseMove(TObject* Sender, TShiftState Shift, int X, int Y);
   void Image2MouseUp(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);
+  // The canvas image and its bitmap to the client area, added area white;
+  // the canvas brush is the current colour again afterwards.
+  void FitCanvasToClient();
+  // The overlay image and its bitmap to the canvas image's size, added area
+  // white (transparent); the overlay brush is left white.
+  void FitOverlayToCanvas();
   // Clears the overlay and draws the brush outline centred at (X, Y).
   void DrawBrushCursor(int X, int Y);
 

@@ -55,12 +55,8 @@ TCanvas* PaletteCanvasInCurrentColour(TImage* image) {
 // Keeps the mixing area: old pixels stay at the top-left, new area is white,
 // what a shrink cuts off is gone for good.
 void TForm4::FormResize(TObject*) {
-  TCanvas* canvas = Image1->Canvas();
-  canvas->Brush->SetColor(clWhite);
-  TBitmap* bitmap = Image1->Picture()->Bitmap();
-  bitmap->SetWidth(Image1->Width());
-  bitmap->SetHeight(Image1->Height());
-  canvas->Brush->SetColor(Form1->CurrentColor);
+  ResizeImageWhite(Image1, Image1->Width(), Image1->Height());
+  Image1->Canvas()->Brush->SetColor(Form1->CurrentColor);
 }
 
 // The button flags in Shift decide, not Button: with the left button held a

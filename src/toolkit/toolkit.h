@@ -183,6 +183,11 @@ class TImage : public TControl {
   bool flushQueued_ = false;
 };
 
+// Makes the image control and its bitmap width x height with the canvas brush
+// white, so that any area the resize adds comes out white; the brush is left
+// white. Callers that paint in a colour set their brush back afterwards.
+void ResizeImageWhite(TImage* image, int width, int height);
+
 class TScrollBar : public TControl {
  public:
   explicit TScrollBar(TForm* owner);

@@ -190,3 +190,13 @@ void TImage::FlushDirty() {
   }
   if (!r.IsEmpty()) widget->update(QRect(r.Left, r.Top, r.Width(), r.Height()));
 }
+
+void ResizeImageWhite(TImage* image, int width, int height) {
+  image->SetWidth(width);
+  image->SetHeight(height);
+  TCanvas* canvas = image->Canvas();  // makes the bitmap if there is none yet
+  canvas->Brush->SetColor(clWhite);
+  TBitmap* bitmap = image->Picture()->Bitmap();
+  bitmap->SetWidth(width);
+  bitmap->SetHeight(height);
+}
