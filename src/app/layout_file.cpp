@@ -14,7 +14,7 @@
 #include "canvas/canvas_window.h"
 #include "brush/brush_case_window.h"
 #include "brush/brush_window.h"
-#include "core/file_output.h"
+#include "core/file_io.h"
 #include "core/text_fields.h"
 #include "colour/colour_chart_window.h"
 #include "colour/hsv_picker_window.h"
@@ -37,28 +37,16 @@ bool FileExists(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0;
 }
 
-[[noreturn]] void ThrowCannotOpen(const std::string& path, int error) {
-  throw EDaubixError("ファイル \"" + path + "\". " + std::strerror(error) + " は開けません");
-}
-
 // Up to kLayoutReadLimit bytes of the file. Non-blocking, so that a FIFO left
 // under the name cannot stall start-up.
 std::string ReadFileHead(const std::string& path) {
   FileDescriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-  if (file.Get() < 0) ThrowCannotOpen(path, errno);
+  if (file.Get() < 0) ThrowOpenError(path, errno);
   struct stat st;
-  if (::fstat(file.Get(), &st) != 0) ThrowCannotOpen(path, errno);
-  if (S_ISDIR(st.st_mode)) ThrowCannotOpen(path, EISDIR);
+  if (::fstat(file.Get(), &st) != 0) ThrowOpenError(path, errno);
+  if (S_ISDIR(st.st_mode)) ThrowOpenError(path, EISDIR);
   std::string text(kLayoutReadLimit, '\0');
-  std::size_t got = 0;
-  while (got < text.size()) {
-    const ssize_t n = ::read(file.Get(), text.data() + got, text.size() - got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) ThrowCannotOpen(path, errno);
-    if (n == 0) break;
-    got += static_cast<std::size_t>(n);
-  }
-  text.resize(got);
+  text.resize(ReadUpTo(file.Get(), reinterpret_cast<std::uint8_t*>(text.data()), text.size()));
   return text;
 }
 
@@ -150,7 +138,7 @@ void TForm1::WriteLayoutFile() {
   // the picture question is already answered, so only window places are lost.
   // The message is shown here and the close goes on.
   try {
-    WriteFileSafely(path, [&text](int fd) { WriteAllOrThrow(fd, text.data(), text.size()); });
+    WriteFileSafely(path, [&text](TByteSink& file) { file.Write(text); });
   } catch (const EDaubixError& error) {
     Application->ShowException(error.what());
   }

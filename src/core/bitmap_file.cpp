@@ -2,8 +2,6 @@
 // the messages of every failure.
 #include "core/bitmap_file.h"
 
-#include "core/file_output.h"
-
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -11,9 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <new>
 
@@ -22,18 +18,6 @@ namespace {
 // A file is read whole; no picture we take needs more than this (1 GiB of
 // pixels plus headers and colour table, or a well-compressed RLE picture).
 constexpr std::uint64_t kMaxFileBytes = (std::uint64_t{1} << 30) + (std::uint64_t{1} << 26);
-
-std::optional<std::uint64_t> gFailWritesAfter;
-
-std::string FullPath(const std::string& path) {
-  std::error_code ec;
-  const std::filesystem::path full = std::filesystem::absolute(path, ec);
-  return ec ? path : full.string();
-}
-
-[[noreturn]] void ThrowOpenError(const std::string& path, int err) {
-  throw EDaubixError("ファイル \"" + FullPath(path) + "\". " + std::strerror(err) + " は開けません");
-}
 
 // The bytes of a file, in memory that is not zeroed first.
 struct FileBytes {
@@ -78,19 +62,6 @@ FileBytes ReadWhole(int fd, std::uint64_t sizeHint) {
   return file;
 }
 
-// Reads into `into` until it is full or the file ends; returns the bytes read.
-std::size_t ReadUpTo(int fd, std::uint8_t* into, std::size_t n) {
-  std::size_t got = 0;
-  while (got < n) {
-    const ssize_t piece = ::read(fd, into + got, n - got);
-    if (piece < 0 && errno == EINTR) continue;
-    if (piece < 0) ThrowReadError();
-    if (piece == 0) break;
-    got += static_cast<std::size_t>(piece);
-  }
-  return got;
-}
-
 class FileSource : public TByteSource {
  public:
   explicit FileSource(int fd) : fd_(fd) {}
@@ -113,33 +84,6 @@ bool LoadLargeFile(int fd, std::uint64_t size, TBitmap& into) {
   return false;
 }
 
-class FileSink : public TByteSink {
- public:
-  explicit FileSink(int fd) : fd_(fd) {}
-  void Write(const std::uint8_t* data, std::size_t size) override {
-    while (size > 0) {
-      std::size_t piece = size;
-      if (gFailWritesAfter) {
-        if (written_ >= *gFailWritesAfter) {
-          errno = ENOSPC;
-          ThrowWriteError();
-        }
-        piece = static_cast<std::size_t>(std::min<std::uint64_t>(piece, *gFailWritesAfter - written_));
-      }
-      const ssize_t put = ::write(fd_, data, piece);
-      if (put < 0 && errno == EINTR) continue;
-      if (put <= 0) ThrowWriteError();
-      data += put;
-      size -= static_cast<std::size_t>(put);
-      written_ += static_cast<std::uint64_t>(put);
-    }
-  }
-
- private:
-  int fd_;
-  std::uint64_t written_ = 0;
-};
-
 }  // namespace
 
 void AdviseHugePages(void* data, std::size_t bytes) {
@@ -158,13 +102,6 @@ void AdviseHugePages(void* data, std::size_t bytes) {
 [[noreturn]] void ThrowInvalidBitmap() {
   throw EDaubixError("ビットマップイメージが不正です");
 }
-[[noreturn]] void ThrowReadError() {
-  throw EDaubixError("ストリームからの読み込みエラー");
-}
-
-void BitmapFileTesting::FailWritesAfter(std::optional<std::uint64_t> bytes) {
-  gFailWritesAfter = bytes;
-}
 
 void TBitmap::LoadFromFile(const std::string& path) {
   FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
@@ -181,8 +118,5 @@ void TBitmap::LoadFromFile(const std::string& path) {
 
 void TBitmap::SaveToFile(const std::string& path) {
   BitmapFileSize(*this);  // refuses a picture too large for the format before touching the disk
-  WriteFileSafely(path, [this](int fd) {
-    FileSink sink(fd);
-    WriteBitmapFile(*this, sink);
-  });
+  WriteFileSafely(path, [this](TByteSink& file) { WriteBitmapFile(*this, file); });
 }

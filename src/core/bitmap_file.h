@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/file_io.h"
 #include "core/surface.h"
 
 // Pictures above this many pixels (1 GiB of pixel store) are refused before
@@ -23,14 +24,6 @@ bool BitmapSizeAllowed(std::int64_t width, std::int64_t height);
 // raises EDaubixError and leaves `into` as it was.
 void ReadBitmapFile(const std::uint8_t* data, std::size_t size, TBitmap& into);
 
-// The later bytes of a file being read. Read copies up to n bytes from the
-// current position and returns how many (0 at the end); it throws on errors.
-class TByteSource {
- public:
-  virtual ~TByteSource() = default;
-  virtual std::size_t Read(std::uint8_t* into, std::size_t n) = 0;
-};
-
 // Reads a file of fileSize bytes whose first prefixSize bytes are in memory and
 // whose remaining bytes follow from `rest`: large uncompressed pictures are
 // decoded piece by piece without holding the whole file. Returns false, with
@@ -38,13 +31,6 @@ class TByteSource {
 // than the prefix); raises EDaubixError as ReadBitmapFile does.
 bool ReadBitmapPrefixed(const std::uint8_t* prefix, std::size_t prefixSize, std::uint64_t fileSize,
                         TByteSource* rest, TBitmap& into);
-
-// Where the writer puts its bytes. Write either takes all bytes or throws.
-class TByteSink {
- public:
-  virtual ~TByteSink() = default;
-  virtual void Write(const std::uint8_t* data, std::size_t size) = 0;
-};
 
 // Size in bytes of the file WriteBitmapFile makes; raises the system error
 // EFBIG when the picture cannot be described by a BMP file (over 4 GiB).
@@ -57,16 +43,11 @@ std::vector<std::uint8_t> WriteBitmapFile(const TBitmap& bitmap);
 // it can: a 4K picture then costs a few dozen page faults instead of thousands.
 void AdviseHugePages(void* data, std::size_t bytes);
 
-// The messages of the failure table.
+// The messages of the failure table beyond those of file_io.h.
 [[noreturn]] void ThrowSystemError(int errorCode);
 [[noreturn]] void ThrowInvalidBitmap();
-[[noreturn]] void ThrowReadError();
-[[noreturn]] void ThrowWriteError();
 
 namespace BitmapFileTesting {
-// Makes every file write of SaveToFile fail with ENOSPC once `bytes` bytes have
-// been written (nullopt: writes work again). A seam for the failure paths.
-void FailWritesAfter(std::optional<std::uint64_t> bytes);
 // Lowers the pixel limit (never raises it past kMaxBitmapPixels), so that a fuzzer
 // does not spend its time filling gigabytes of zeros.
 void LimitPixels(std::int64_t maxPixels);

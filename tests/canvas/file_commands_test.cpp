@@ -39,7 +39,7 @@ class FileCommandsTest : public WindowSetTest {
     };
   }
   void TearDown() override {
-    BitmapFileTesting::FailWritesAfter(std::nullopt);
+    FileIoTesting::FailWritesAfter(std::nullopt);
     EXPECT_EQ(Testing::PendingAnswers(), 0);
     WindowSetTest::TearDown();
   }
@@ -255,7 +255,7 @@ TEST_F(FileCommandsTest, FailedSaveCommandChangesNothing) {
   Paint();
   WritePicture(PathOf("old.bmp"), {"b"});
   const std::string before = ReadBytes(PathOf("old.bmp"));
-  BitmapFileTesting::FailWritesAfter(100);  // the disk fills up mid-file
+  FileIoTesting::FailWritesAfter(100);  // the disk fills up mid-file
   Testing::AnswerFileDialog(PathOf("old.bmp"));
   Form1->N4->Click();
   ASSERT_EQ(Errors().size(), 1u);

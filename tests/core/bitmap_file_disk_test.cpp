@@ -30,7 +30,7 @@ class BitmapFileOnDisk : public testing::Test {
     std::filesystem::create_directories(dir_);
   }
   void TearDown() override {
-    BitmapFileTesting::FailWritesAfter(std::nullopt);
+    FileIoTesting::FailWritesAfter(std::nullopt);
     SetImmutable(false);
     std::filesystem::remove_all(dir_);
   }
@@ -120,11 +120,11 @@ TEST_F(BitmapFileOnDisk, FailedWriteLeavesTheOldFileWhole) {
   bigger.SetWidth(300);
   bigger.SetHeight(300);
   for (std::uint64_t after : {0, 20, 54, 100000}) {
-    BitmapFileTesting::FailWritesAfter(after);
+    FileIoTesting::FailWritesAfter(after);
     EXPECT_EQ(Failure([&] { bigger.SaveToFile(Path("keep.bmp")); }), "ストリームへの書き込みエラー") << after;
     EXPECT_EQ(Contents(Path("keep.bmp")), before);
   }
-  BitmapFileTesting::FailWritesAfter(std::nullopt);
+  FileIoTesting::FailWritesAfter(std::nullopt);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_), {}), 1);  // no temporary left behind
   bigger.SaveToFile(Path("keep.bmp"));
   EXPECT_EQ(Contents(Path("keep.bmp")).size(), 54u + 4u * 300u * 300u);

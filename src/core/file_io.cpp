@@ -1,9 +1,10 @@
-#include "core/file_output.h"
+#include "core/file_io.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -12,19 +13,50 @@
 
 namespace {
 
-std::string FullPath(const std::string& path) {
-  std::error_code ec;
-  const std::filesystem::path full = std::filesystem::absolute(path, ec);
-  return ec ? path : full.string();
+std::optional<std::uint64_t> gFailWritesAfter;
+
+// Writes every byte to the descriptor or raises the write error.
+class FileSink : public TByteSink {
+ public:
+  explicit FileSink(int fd) : fd_(fd) {}
+  using TByteSink::Write;
+  void Write(const std::uint8_t* data, std::size_t size) override {
+    while (size > 0) {
+      std::size_t piece = size;
+      if (gFailWritesAfter) {
+        if (written_ >= *gFailWritesAfter) {
+          errno = ENOSPC;
+          ThrowWriteError();
+        }
+        piece = static_cast<std::size_t>(std::min<std::uint64_t>(piece, *gFailWritesAfter - written_));
+      }
+      const ssize_t put = ::write(fd_, data, piece);
+      if (put < 0 && errno == EINTR) continue;
+      if (put <= 0) ThrowWriteError();
+      data += put;
+      size -= static_cast<std::size_t>(put);
+      written_ += static_cast<std::uint64_t>(put);
+    }
+  }
+
+ private:
+  int fd_;
+  std::uint64_t written_ = 0;
+};
+
+using WriteFunction = std::function<void(TByteSink&)>;
+
+void WriteTo(int fd, const WriteFunction& write) {
+  FileSink sink(fd);
+  write(sink);
 }
 
 // Something that is not a regular file (a device, a pipe) is written into, as
 // the plain create-or-empty rule says: renaming over it would replace the node.
-void WriteInPlace(const std::string& target, const std::string& shownPath,
-                  const std::function<void(int)>& write) {
+void WriteInPlace(const std::string& target, const std::string& shownPath, const WriteFunction& write) {
   FileDescriptor fd(::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC));
   if (fd.Get() < 0) ThrowCreateError(shownPath, errno);
-  write(fd.Get());
+  WriteTo(fd.Get(), write);
   if (!fd.Close()) ThrowWriteError();
 }
 
@@ -43,7 +75,7 @@ int CreateTemporary(const std::filesystem::path& target, std::string& name) {
 }
 
 void WriteByReplacing(const std::filesystem::path& target, const std::string& shownPath,
-                      const struct stat* old, const std::function<void(int)>& write) {
+                      const struct stat* old, const WriteFunction& write) {
   // A file the user made read-only cannot be created anew, so it is not replaced.
   if (old && ::access(target.c_str(), W_OK) != 0) ThrowCreateError(shownPath, errno);
   std::string tempName;
@@ -61,7 +93,7 @@ void WriteByReplacing(const std::filesystem::path& target, const std::string& sh
       [[maybe_unused]] const int owned = ::fchown(fd.Get(), old->st_uid, old->st_gid);
       [[maybe_unused]] const int moded = ::fchmod(fd.Get(), old->st_mode & 07777);
     }
-    write(fd.Get());
+    WriteTo(fd.Get(), write);
     if (::fsync(fd.Get()) != 0 || !fd.Close()) ThrowWriteError();
     if (std::rename(tempName.c_str(), target.c_str()) != 0) ThrowWriteError();
   } catch (...) {
@@ -76,26 +108,45 @@ void WriteByReplacing(const std::filesystem::path& target, const std::string& sh
 
 }  // namespace
 
+std::string FullPath(const std::string& path) {
+  std::error_code ec;
+  const std::filesystem::path full = std::filesystem::absolute(path, ec);
+  return ec ? path : full.string();
+}
+
+[[noreturn]] void ThrowOpenError(const std::string& path, int error) {
+  throw EDaubixError("ファイル \"" + FullPath(path) + "\". " + std::strerror(error) + " は開けません");
+}
+
 [[noreturn]] void ThrowCreateError(const std::string& path, int error) {
   throw EDaubixError("ファイル \"" + FullPath(path) + "\". " + std::strerror(error) + " を作成できません");
+}
+
+[[noreturn]] void ThrowReadError() {
+  throw EDaubixError("ストリームからの読み込みエラー");
 }
 
 [[noreturn]] void ThrowWriteError() {
   throw EDaubixError("ストリームへの書き込みエラー");
 }
 
-void WriteAllOrThrow(int fd, const void* data, std::size_t size) {
-  const auto* bytes = static_cast<const char*>(data);
-  while (size > 0) {
-    const ssize_t put = ::write(fd, bytes, size);
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) ThrowWriteError();
-    bytes += put;
-    size -= static_cast<std::size_t>(put);
+std::size_t ReadUpTo(int fd, std::uint8_t* into, std::size_t n) {
+  std::size_t got = 0;
+  while (got < n) {
+    const ssize_t piece = ::read(fd, into + got, n - got);
+    if (piece < 0 && errno == EINTR) continue;
+    if (piece < 0) ThrowReadError();
+    if (piece == 0) break;
+    got += static_cast<std::size_t>(piece);
   }
+  return got;
 }
 
-void WriteFileSafely(const std::string& path, const std::function<void(int fd)>& write) {
+void FileIoTesting::FailWritesAfter(std::optional<std::uint64_t> bytes) {
+  gFailWritesAfter = bytes;
+}
+
+void WriteFileSafely(const std::string& path, const WriteFunction& write) {
   // Through a symbolic link into the file it names, keeping the link.
   std::error_code ec;
   std::filesystem::path target = path;

@@ -1,0 +1,81 @@
+// Reading and writing files: descriptors that always close, byte streams,
+// the messages of file failures, and the safe writer that never destroys what
+// was there before. The picture files and the layout file share all of it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include <unistd.h>
+
+// Closes its descriptor on every way out.
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd) : fd_(fd) {}
+  ~FileDescriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  int Get() const { return fd_; }
+  // Closes now and reports whether that worked (a late write error shows here).
+  bool Close() {
+    const int fd = fd_;
+    fd_ = -1;
+    return ::close(fd) == 0;
+  }
+
+ private:
+  int fd_;
+};
+
+// The later bytes of a file being read. Read copies up to n bytes from the
+// current position and returns how many (0 at the end); it throws on errors.
+class TByteSource {
+ public:
+  virtual ~TByteSource() = default;
+  virtual std::size_t Read(std::uint8_t* into, std::size_t n) = 0;
+};
+
+// Where a writer puts its bytes. Write either takes all bytes or throws.
+class TByteSink {
+ public:
+  virtual ~TByteSink() = default;
+  virtual void Write(const std::uint8_t* data, std::size_t size) = 0;
+  void Write(const std::string& text) {
+    Write(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+  }
+};
+
+// The path made absolute, as messages show it.
+std::string FullPath(const std::string& path);
+
+// "ファイル "…". <reason> は開けません" and "… を作成できません", with the full path.
+[[noreturn]] void ThrowOpenError(const std::string& path, int error);
+[[noreturn]] void ThrowCreateError(const std::string& path, int error);
+// "ストリームからの読み込みエラー" and "ストリームへの書き込みエラー".
+[[noreturn]] void ThrowReadError();
+[[noreturn]] void ThrowWriteError();
+
+// Reads from fd into `into` until n bytes are there or the file ends; returns
+// the bytes read. Raises the read error.
+std::size_t ReadUpTo(int fd, std::uint8_t* into, std::size_t n);
+
+// Writes path through `write`, which gets the file as a sink and throws on
+// failure. A regular file is replaced only once every byte is written and
+// synced (through a temporary file beside it that keeps the old file's mode
+// and, where allowed, its owner); a link stays a link; a device or pipe is
+// written in place; a writable file in a folder that takes no new names is
+// written over in place. Errors: "ファイル "…". … を作成できません" when the file
+// cannot be created (a read-only file included), else "ストリームへの書き込みエラー".
+void WriteFileSafely(const std::string& path, const std::function<void(TByteSink& file)>& write);
+
+namespace FileIoTesting {
+// Makes every write of WriteFileSafely fail with ENOSPC once `bytes` bytes of
+// that file have been written (nullopt: writes work again). A seam for the
+// failure paths.
+void FailWritesAfter(std::optional<std::uint64_t> bytes);
+}  // namespace FileIoTesting
