@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "core/version.h"
+
 TForm5* Form5 = nullptr;
 
 namespace {
@@ -109,7 +111,7 @@ TForm5::TForm5() {
   Image1 = Own(new TImage(this));
   Image1->SetBounds(70, 48, kIconSize, kIconSize);
   PaintIcon(Image1->Picture()->Bitmap());
-  Label4 = MakeLabel(this, "0.04", 85, 104);
+  Label4 = MakeLabel(this, DAUBIX_VERSION, 85, 104);
   Label3 = MakeCentredLabel(this, "https://daubix.example.org/", 142);
   Label3->SetFontColor(clBlue);
   Label2 = MakeCentredLabel(this, "By the Daubix developers", 154);

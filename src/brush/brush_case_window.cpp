@@ -1,5 +1,6 @@
 #include "brush/brush_case_window.h"
 
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,6 +12,10 @@
 
 TForm6* Form6 = nullptr;
 
+namespace {
+constexpr int kThumbSize = 50;  // thumbnails are kThumbSize x kThumbSize
+}  // namespace
+
 TForm6::TForm6() {
   SetCaption("Brush Case");
   SetLeft(71);
@@ -18,7 +23,7 @@ TForm6::TForm6() {
   SetWidth(408);
   SetHeight(284);
 
-  ImageList1 = Own(new TImageList(this, 50, 50));
+  ImageList1 = Own(new TImageList(this, kThumbSize, kThumbSize));
   ListView1 = Own(new TListView(this));
   ListView1->SetAlign(alClient);
   ListView1->SetLargeImages(ImageList1);
@@ -51,32 +56,32 @@ void TForm6::ListView1SelectItem(TObject*, TListItem* Item, bool) {
 }
 
 namespace {
-constexpr int kThumbSize = 50;
+// Brushes are drawn smaller on the 50 x 50 thumbnail so that every size fits:
+// from 250 at a tenth, from 125 at a fifth, below at a third, and labelled
+// with the scale where it is not the plain third.
+struct ThumbScale {
+  int fromSize;
+  long double divisor;
+  const char* label;
+};
+constexpr ThumbScale kThumbScales[] = {{250, 10.0L, "×10"}, {125, 5.0L, "×5"}, {0, 3.0L, ""}};
 
-// The thumbnail's disc diameter: sizes fall into three scales so that every
-// brush fits the 50 x 50 picture; 4 at least.
-int ThumbDiameter(int size) {
-  long double scaled;
-  if (size >= 250)
-    scaled = size / 10.0L;
-  else if (size >= 125)
-    scaled = size / 5.0L;
-  else
-    scaled = size / 3.0L;
-  const auto d = static_cast<int>(Round(scaled));
-  return d <= 4 ? 4 : d;
+const ThumbScale& ThumbScaleOf(int size) {
+  for (const ThumbScale& scale : kThumbScales)
+    if (size >= scale.fromSize) return scale;
+  return kThumbScales[std::size(kThumbScales) - 1];
 }
 
-const char* ScaleLabel(int size) {
-  if (size >= 250) return "×10";
-  if (size >= 125) return "×5";
-  return "";
+// The thumbnail's disc diameter; 4 at least.
+int ThumbDiameter(int size) {
+  const auto d = static_cast<int>(Round(size / ThumbScaleOf(size).divisor));
+  return d <= 4 ? 4 : d;
 }
 
 struct BrushState {
   TColor colour;
   int size;
-  int shape;  // 0 round, 1 square
+  TBrushShape shape;
 };
 
 void DrawThumbnail(TCanvas* canvas, const BrushState& brush) {
@@ -85,13 +90,13 @@ void DrawThumbnail(TCanvas* canvas, const BrushState& brush) {
   const auto r = static_cast<int>(Round(ThumbDiameter(brush.size) / 2.0L));
   const int centre = kThumbSize / 2;
   const TRect box = Rect(centre - r, centre - r, centre + r, centre + r);
-  if (brush.shape == 0)
+  if (brush.shape == TBrushShape::Round)
     canvas->Ellipse(box);
   else
     canvas->FillRect(box);
   canvas->Brush->SetColor(clWhite);
   canvas->Font->SetColor(clBlack);
-  canvas->TextOut(0, 0, ScaleLabel(brush.size));
+  canvas->TextOut(0, 0, ThumbScaleOf(brush.size).label);
 }
 }  // namespace
 
@@ -99,10 +104,9 @@ void DrawThumbnail(TCanvas* canvas, const BrushState& brush) {
 // is for the eye.
 void TForm6::AddPreset() {
   TListItem* item = ListView1->Items()->Add();
-  const BrushState brush{Form1->CurrentColor, Form2->ScrollBar1->Position(),
-                         Form2->SpeedButton1->Down() ? 0 : 1};
+  const BrushState brush{Form1->CurrentColor, Form2->ScrollBar1->Position(), Form2->BrushShape()};
   item->SetCaption(std::to_string(brush.colour) + "," + std::to_string(brush.size) + "," +
-                   std::to_string(brush.shape));
+                   std::to_string(static_cast<int>(brush.shape)));
   const auto bitmap = std::make_unique<TBitmap>();
   bitmap->SetWidth(kThumbSize);
   bitmap->SetHeight(kThumbSize);
@@ -118,7 +122,7 @@ void TForm6::ApplyPreset(TListItem* item) {
   // Clamped to 1..500; runs the brush refresh only when the size changes,
   // and so with the shape as it was before.
   Form2->ScrollBar1->SetPosition(StrToInt(FieldAt(fields, 1)));
-  if (FieldAt(fields, 2) == "0")
+  if (FieldAt(fields, 2) == "0")  // the code of TBrushShape::Round
     Form2->SpeedButton1->SetDown(true);
   else
     Form2->SpeedButton2->SetDown(true);

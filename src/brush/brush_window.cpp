@@ -92,6 +92,10 @@ void TForm2::SpeedButton2Click(TObject* /*Sender*/) {
   ScrollBar1Change(nullptr);
 }
 
+TBrushShape TForm2::BrushShape() const {
+  return SpeedButton1->Down() ? TBrushShape::Round : TBrushShape::Square;
+}
+
 // The brush refresh. Runs for every position while the thumb is dragged.
 void TForm2::ScrollBar1Change(TObject* /*Sender*/) {
   const int size = ScrollBar1->Position();
@@ -107,7 +111,7 @@ void TForm2::ScrollBar1Change(TObject* /*Sender*/) {
   const int height = overlayImage->Height();
   overlayCanvas->FillRect(Rect(0, 0, width, height));
   overlay->SetTransparentColor(clWhite);
-  DrawBrushOutline(overlayCanvas, width / 2, height / 2, size, SpeedButton1->Down());
+  DrawBrushOutline(overlayCanvas, width / 2, height / 2, size, BrushShape());
   overlayImage->SetVisible(CheckBox3->Checked());
 }
 
@@ -142,7 +146,7 @@ void TForm2::DrawPreview() {
   TCanvas* canvas = Image1->Canvas();
   canvas->FillRect(Rect(0, 0, width, height));
   canvas->Brush->SetColor(clBlack);
-  if (SpeedButton1->Down()) {
+  if (BrushShape() == TBrushShape::Round) {
     canvas->Ellipse(0, 0, size, size);
   } else {
     canvas->FillRect(Rect(0, 0, size, size));

@@ -2,6 +2,9 @@
 
 #include "toolkit/toolkit.h"
 
+// The brush shape; its value is the code a brush preset's caption stores.
+enum class TBrushShape { Round = 0, Square = 1 };
+
 // The brush window: its controls hold the brush settings (shape, size,
 // dotting, one-stroke, show cursor); readers take them at the moment of use.
 class TForm2 : public TForm {
@@ -15,6 +18,9 @@ class TForm2 : public TForm {
   TLabel* Label1;
   TScrollBar* ScrollBar1;      // size 1..500
   TImage* Image1;              // preview
+
+  // The shape whose button is down.
+  TBrushShape BrushShape() const;
 
   void FormCreate(TObject* Sender);
   void SpeedButton1Click(TObject* Sender);

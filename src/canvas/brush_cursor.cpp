@@ -42,7 +42,8 @@ void RecordOutline(const TBitmap* bitmap, TRect box, int penWidth) {
 
 }  // namespace
 
-void DrawBrushOutline(TCanvas* canvas, int X, int Y, int size, bool round) {
+void DrawBrushOutline(TCanvas* canvas, int X, int Y, int size, TBrushShape shape) {
+  const bool round = shape == TBrushShape::Round;
   const int h = size / 2;
   const TRect outer = Rect(X - h, Y - h, X + h, Y + h);
   // For sizes 1 to 3 this box is empty or inverted; drawn as it comes.
@@ -79,7 +80,7 @@ void TForm1::DrawBrushCursor(int X, int Y) {
   }
   gOutlines = OutlineRecord{overlay, TRect{}};
   overlay->SetTransparentColor(clWhite);
-  DrawBrushOutline(canvas, X, Y, Form2->ScrollBar1->Position(), Form2->SpeedButton1->Down());
+  DrawBrushOutline(canvas, X, Y, Form2->ScrollBar1->Position(), Form2->BrushShape());
 }
 
 void TForm1::Image2MouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y) {

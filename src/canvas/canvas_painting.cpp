@@ -24,7 +24,7 @@ void TForm1::Image1MouseDown(TObject* /*Sender*/, TMouseButton /*Button*/, TShif
   TCanvas* canvas = Image1->Canvas();
   if (Shift & ssLeft) {
     if (Form2->CheckBox1->Checked()) {
-      if (Form2->SpeedButton1->Down()) {
+      if (Form2->BrushShape() == TBrushShape::Round) {
         // The thinnest outline keeps the disc inside the dot box.
         const int strokeWidth = canvas->Pen->Width();
         canvas->Pen->SetWidth(0);

@@ -10,18 +10,22 @@
 
 TForm7* Form7 = nullptr;
 
+namespace {
+constexpr int kImageSize = 200;  // the picker image, square, fills the client area
+}  // namespace
+
 TForm7::TForm7() {
   SetCaption("Color Picker Dialog");
   SetBorderStyle(bsSingle);
   SetLeft(617);
   SetTop(496);
-  SetClientWidth(200);
-  SetClientHeight(200);
-  // Outer size: the 200 x 200 client plus whatever frame the platform draws.
+  SetClientWidth(kImageSize);
+  SetClientHeight(kImageSize);
+  // Outer size: the client plus whatever frame the platform draws.
   SetConstraints(TSizeConstraints{200, 200, 208, 234});
 
   Image1 = Own(new TImage(this));
-  Image1->SetBounds(0, 0, 200, 200);
+  Image1->SetBounds(0, 0, kImageSize, kImageSize);
   Image1->OnMouseDown = [this](TObject* s, TMouseButton b, TShiftState sh, int x, int y) {
     Image1MouseDown(s, b, sh, x, y);
   };
@@ -59,14 +63,23 @@ int HueOf(TColor colour) {
   return hue;
 }
 
+// The saturation/value square of an image: its middle half, centred (for the
+// 200 x 200 picker image x and y 50..149).
+TRect SvSquareOf(const TImage* image) {
+  const int w = image->Width(), h = image->Height();
+  const int left = w / 2 - w / 4, top = h / 2 - h / 4;
+  return Rect(left, top, left + 2 * (w / 4), top + 2 * (h / 4));
+}
+
 // Saturation grows down the rows, value along the columns, 0 .. 0.99 in
 // steps of 0.01 (taken in extended precision: 0.7 must stay just below
 // 0.7 so that 0.7 x 255 rounds to 178, not 179).
-void PaintSvSquare(TCanvas* canvas, int left, int top, int columns, int rows, int hue) {
-  for (int col = 0; col < columns; ++col) {
+void PaintSvSquare(TCanvas* canvas, const TRect& square, int hue) {
+  for (int col = 0; col < square.Right - square.Left; ++col) {
     const auto value = static_cast<double>(col * 0.01L);
-    for (int row = 0; row < rows; ++row)
-      canvas->SetPixel(left + col, top + row, HsvToColor(hue, static_cast<double>(row * 0.01L), value));
+    for (int row = 0; row < square.Bottom - square.Top; ++row)
+      canvas->SetPixel(square.Left + col, square.Top + row,
+                       HsvToColor(hue, static_cast<double>(row * 0.01L), value));
   }
 }
 
@@ -76,25 +89,21 @@ void PaintSvSquare(TCanvas* canvas, int left, int top, int columns, int rows, in
 // the clicked hue and take the full-strength ring colour. Every button acts
 // alike.
 void TForm7::Image1MouseDown(TObject*, TMouseButton, TShiftState, int X, int Y) {
-  const int cx = Image1->Width() / 2;
-  const int cy = Image1->Height() / 2;
+  const TRect square = SvSquareOf(Image1);
   TCanvas* canvas = Image1->Canvas();
-  if (X >= cx - 50 && X < cx + 50 && Y >= cy - 50 && Y < cy + 50) {
+  if (X >= square.Left && X < square.Right && Y >= square.Top && Y < square.Bottom) {
     Form1->CurrentColor = canvas->Pixel(X, Y);
     return;
   }
   const TColor clicked = canvas->Pixel(X, Y);
   if (clicked == clWhite) return;
-  PaintSvSquare(canvas, cx - 50, cy - 50, 100, 100, HueOf(clicked));
+  PaintSvSquare(canvas, square, HueOf(clicked));
   Form1->CurrentColor = clicked;
 }
 
 void TForm7::DrawSvSquare(TColor colour, TImage* image) {
-  const int hue = HueOf(colour);
-  const int w = image->Width();
-  const int h = image->Height();
   // The drawing marks the image for repaint; no separate invalidation needed.
-  PaintSvSquare(image->Canvas(), w / 2 - w / 4, h / 2 - h / 4, 2 * (w / 4), 2 * (h / 4), hue);
+  PaintSvSquare(image->Canvas(), SvSquareOf(image), HueOf(colour));
 }
 
 void TForm7::DrawHueRing(TCanvas* canvas, const TRect& rect, int steps) {

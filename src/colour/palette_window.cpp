@@ -66,7 +66,7 @@ void TForm4::Image1MouseDown(TObject*, TMouseButton, TShiftState Shift, int X, i
   TCanvas* canvas = PaletteCanvasInCurrentColour(Image1);
   if (Shift & ssLeft) {
     if (Form1->TabletPressureIsLight()) return;
-    if (Form2->SpeedButton1->Down()) {
+    if (Form2->BrushShape() == TBrushShape::Round) {
       const int r = DabRadius(size);
       canvas->Ellipse(X - r, Y - r, X + r, Y + r);
     } else {
@@ -83,7 +83,7 @@ void TForm4::Image1MouseMove(TObject*, TShiftState Shift, int X, int Y) {
   TCanvas* canvas = PaletteCanvasInCurrentColour(Image1);
   if (!(Shift & ssLeft)) return;
   if (Form1->TabletPressureIsLight()) return;
-  if (Form2->SpeedButton1->Down())
+  if (Form2->BrushShape() == TBrushShape::Round)
     canvas->Ellipse(StampBox(X, Y, size));
   else
     canvas->FillRect(StampBox(X, Y, size));

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/about_window.h"
+#include "core/version.h"
 #include "support/window_set_fixture.h"
 #include "brush/brush_case_window.h"
 #include "brush/brush_window.h"
@@ -133,7 +134,7 @@ TEST_F(WindowSet, AboutIsOneWindowCentredOnlyAtItsFirstShowing) {
   EXPECT_EQ(Form5->Left(), 10);
 
   EXPECT_EQ(Form5->Label1->Caption(), "Daubix");
-  EXPECT_EQ(Form5->Label4->Caption(), "0.04");
+  EXPECT_EQ(Form5->Label4->Caption(), DAUBIX_VERSION);
   TBitmap* icon = Form5->Image1->Picture()->Bitmap();
   EXPECT_EQ(icon->Width(), 48);
   EXPECT_EQ(icon->Height(), 48);

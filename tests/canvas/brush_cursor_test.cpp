@@ -114,7 +114,7 @@ TEST_F(BrushCursorTest, PartialClearMatchesWholeClear) {
     expected.SetHeight(Overlay().Height());
     expected.Canvas()->Brush->SetColor(clWhite);
     expected.Canvas()->FillRect(Rect(0, 0, expected.Width(), expected.Height()));
-    DrawBrushOutline(expected.Canvas(), x, y, Form2->ScrollBar1->Position(), Form2->SpeedButton1->Down());
+    DrawBrushOutline(expected.Canvas(), x, y, Form2->ScrollBar1->Position(), Form2->BrushShape());
   };
   redrawExpected(300, 200);
   for (int step = 0; step < 400; ++step) {
