@@ -7,12 +7,12 @@
 
 #include <QApplication>
 
-#include "canvas/canvas_window.h"
 #include "app/startup.h"
+#include "canvas/canvas_window.h"
+#include "colour/hsv_picker_window.h"
+#include "core/colour_conversions.h"
 #include "toolkit/toolkit.h"
 #include "toolkit/toolkit_testing.h"
-#include "core/colour_conversions.h"
-#include "colour/hsv_picker_window.h"
 
 namespace {
 

@@ -20,9 +20,9 @@
 #include <string>
 #include <vector>
 
-#include "canvas/canvas_window.h"
 #include "app/startup.h"
 #include "brush/brush_window.h"
+#include "canvas/canvas_window.h"
 #include "toolkit/toolkit.h"
 #include "toolkit/toolkit_testing.h"
 

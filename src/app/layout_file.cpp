@@ -11,14 +11,14 @@
 #include <string>
 
 #include "app/about_window.h"
-#include "canvas/canvas_window.h"
 #include "brush/brush_case_window.h"
 #include "brush/brush_window.h"
-#include "core/file_io.h"
-#include "core/text_fields.h"
+#include "canvas/canvas_window.h"
 #include "colour/colour_chart_window.h"
 #include "colour/hsv_picker_window.h"
 #include "colour/palette_window.h"
+#include "core/file_io.h"
+#include "core/text_fields.h"
 
 namespace {
 

@@ -2,9 +2,9 @@
 #include "app/startup.h"
 
 #include "app/about_window.h"
-#include "canvas/canvas_window.h"
 #include "brush/brush_case_window.h"
 #include "brush/brush_window.h"
+#include "canvas/canvas_window.h"
 #include "colour/colour_chart_window.h"
 #include "colour/hsv_picker_window.h"
 #include "colour/palette_window.h"

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "canvas/canvas_window.h"
 #include "brush/brush_window.h"
+#include "canvas/canvas_window.h"
 #include "core/rounding.h"
 #include "core/text_fields.h"
 

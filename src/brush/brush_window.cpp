@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "canvas/canvas_window.h"
 #include "canvas/brush_cursor.h"
+#include "canvas/canvas_window.h"
 
 TForm2* Form2 = nullptr;
 

@@ -16,8 +16,8 @@ class TForm2 : public TForm {
   TCheckBox* CheckBox2;        // one-stroke
   TCheckBox* CheckBox3;        // show cursor
   TLabel* Label1;
-  TScrollBar* ScrollBar1;      // size 1..500
-  TImage* Image1;              // preview
+  TScrollBar* ScrollBar1;  // size 1..500
+  TImage* Image1;          // preview
 
   // The shape whose button is down.
   TBrushShape BrushShape() const;

@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
-#include "canvas/canvas_window.h"
 #include "brush/brush_window.h"
+#include "canvas/canvas_window.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Painting on the canvas: dots, strokes, the right-button colour pick, and
 // keeping the canvas bitmap the size of the window's client area.
-#include "canvas/canvas_window.h"
 #include "brush/brush_window.h"
+#include "canvas/canvas_window.h"
 
 int LastX = -1;
 int LastY = -1;

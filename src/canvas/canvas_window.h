@@ -8,8 +8,8 @@
 
 #include <array>
 
-#include "toolkit/toolkit.h"
 #include "tablet/wintab.h"
+#include "toolkit/toolkit.h"
 
 class TForm1 : public TForm {
  public:

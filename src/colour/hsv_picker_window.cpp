@@ -5,8 +5,8 @@
 #include <memory>
 
 #include "canvas/canvas_window.h"
-#include "core/rounding.h"
 #include "core/colour_conversions.h"
+#include "core/rounding.h"
 
 TForm7* Form7 = nullptr;
 

@@ -1,7 +1,7 @@
 #include "colour/palette_window.h"
 
-#include "canvas/canvas_window.h"
 #include "brush/brush_window.h"
+#include "canvas/canvas_window.h"
 #include "core/rounding.h"
 
 TForm4* Form4 = nullptr;

@@ -35,12 +35,18 @@ TColor HsvDegreesToColor(long double hue, double saturation, double value) {
   const double q = static_cast<double>((1.0L - f * s) * v);
   const double t = static_cast<double>((1.0L - (1.0L - f) * s) * v);
   switch (sector) {
-    case 0: return RgbFloatToColor(v, t, p);
-    case 1: return RgbFloatToColor(q, v, p);
-    case 2: return RgbFloatToColor(p, v, t);
-    case 3: return RgbFloatToColor(p, q, v);
-    case 4: return RgbFloatToColor(t, p, v);
-    default: return RgbFloatToColor(v, p, q);
+    case 0:
+      return RgbFloatToColor(v, t, p);
+    case 1:
+      return RgbFloatToColor(q, v, p);
+    case 2:
+      return RgbFloatToColor(p, v, t);
+    case 3:
+      return RgbFloatToColor(p, q, v);
+    case 4:
+      return RgbFloatToColor(t, p, v);
+    default:
+      return RgbFloatToColor(v, p, q);
   }
 }
 

@@ -3,13 +3,13 @@
 // was there before. The picture files and the layout file share all of it.
 #pragma once
 
+#include <unistd.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
-
-#include <unistd.h>
 
 // Closes its descriptor on every way out.
 class FileDescriptor {

@@ -36,7 +36,7 @@ std::vector<std::string> SplitCommaText(const std::string& text) {
       }
     } else {
       const std::size_t start = p;
-      while (p < n && static_cast<unsigned char>(text[p]) > ' ' && text[p] != ',') ++p;
+      while (p<n&& static_cast<unsigned char>(text[p])> ' ' && text[p] != ',') ++p;
       field.assign(text, start, p - start);
     }
     fields.push_back(std::move(field));

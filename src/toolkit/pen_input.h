@@ -6,8 +6,8 @@
 #include <memory>
 
 struct TPenSample {
-  double X = 0, Y = 0;    // screen pixels
-  double Pressure = 0;    // 0..1; 0 = not touching
+  double X = 0, Y = 0;  // screen pixels
+  double Pressure = 0;  // 0..1; 0 = not touching
 };
 
 // Whether the platform lists a pen device now (false without a GUI application).

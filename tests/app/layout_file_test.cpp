@@ -18,13 +18,13 @@
 #include <vector>
 
 #include "app/about_window.h"
-#include "support/window_set_fixture.h"
 #include "brush/brush_case_window.h"
-#include "support/immutable_folder.h"
 #include "brush/brush_window.h"
 #include "colour/colour_chart_window.h"
 #include "colour/hsv_picker_window.h"
 #include "colour/palette_window.h"
+#include "support/immutable_folder.h"
+#include "support/window_set_fixture.h"
 
 namespace {
 
@@ -257,7 +257,8 @@ TEST_F(LayoutFileTest, FolderInPlaceOfTheFile) {
             "ファイル \"" + LayoutFilePath() + "\". Is a directory を作成できません.");
   EXPECT_TRUE(std::filesystem::is_directory(LayoutFilePath()));
   // No scratch file is left beside it.
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Folder()), std::filesystem::directory_iterator()), 1);
+  EXPECT_EQ(
+      std::distance(std::filesystem::directory_iterator(Folder()), std::filesystem::directory_iterator()), 1);
 }
 
 // Installed in a folder closed to new files, with a writable layout file in

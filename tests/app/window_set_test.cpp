@@ -8,14 +8,14 @@
 #include <vector>
 
 #include "app/about_window.h"
-#include "core/version.h"
-#include "support/window_set_fixture.h"
 #include "brush/brush_case_window.h"
 #include "brush/brush_window.h"
 #include "colour/colour_chart_window.h"
 #include "colour/hsv_picker_window.h"
 #include "colour/palette_window.h"
+#include "core/version.h"
 #include "support/tablet_test_fixture.h"
+#include "support/window_set_fixture.h"
 
 namespace {
 

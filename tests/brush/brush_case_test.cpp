@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "support/window_set_fixture.h"
 #include "brush/brush_case_window.h"
 #include "brush/brush_window.h"
 #include "support/picture_test_util.h"
+#include "support/window_set_fixture.h"
 
 namespace {
 

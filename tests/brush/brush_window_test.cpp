@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "support/window_set_fixture.h"
 #include "support/non_white_bounds.h"
 #include "support/picture_test_util.h"
+#include "support/window_set_fixture.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "support/window_set_fixture.h"
 #include "core/bitmap_file.h"
 #include "support/picture_test_util.h"
+#include "support/window_set_fixture.h"
 
 namespace {
 

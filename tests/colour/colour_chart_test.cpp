@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "support/window_set_fixture.h"
-#include "support/picture_test_util.h"
 #include "colour/colour_chart_picture.h"
 #include "colour/colour_chart_window.h"
+#include "support/picture_test_util.h"
+#include "support/window_set_fixture.h"
 
 namespace {
 

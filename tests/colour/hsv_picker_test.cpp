@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "support/window_set_fixture.h"
-#include "support/picture_test_util.h"
-#include "core/colour_conversions.h"
 #include "colour/hsv_picker_window.h"
+#include "core/colour_conversions.h"
+#include "support/picture_test_util.h"
+#include "support/window_set_fixture.h"
 
 namespace {
 

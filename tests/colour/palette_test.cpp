@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "support/window_set_fixture.h"
 #include "brush/brush_window.h"
-#include "support/picture_test_util.h"
 #include "colour/palette_window.h"
+#include "support/picture_test_util.h"
 #include "support/tablet_test_fixture.h"
+#include "support/window_set_fixture.h"
 
 namespace {
 

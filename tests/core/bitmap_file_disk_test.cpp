@@ -86,7 +86,8 @@ TEST_F(BitmapFileOnDisk, LargeFilesReadInPiecesAsInMemory) {
     fromDisk.LoadFromFile(Path("big.bmp"));
     ReadBitmapFile(file.data(), file.size(), inMemory);
     ASSERT_EQ(fromDisk.Height(), 1000);
-    EXPECT_TRUE(std::equal(inMemory.Bits(), inMemory.Bits() + 1100 * 1000, fromDisk.Bits())) << sample->height;
+    EXPECT_TRUE(std::equal(inMemory.Bits(), inMemory.Bits() + 1100 * 1000, fromDisk.Bits()))
+        << sample->height;
   }
 }
 

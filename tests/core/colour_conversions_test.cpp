@@ -131,8 +131,8 @@ TEST(HsvDegreesToColorTest, WholeDegreesGiveExactlyWhatHsvToColorGives) {
 }
 
 TEST(HueRampColorTest, MidpointsRoundUpRisingAndDownFalling) {
-  EXPECT_EQ(HueRampColor(150, 5), 0x0080FF);  // a = 30: (255, 128, 0)
-  EXPECT_EQ(HueRampColor(450, 5), 0x00FF7F);  // a = 90: (127, 255, 0)
+  EXPECT_EQ(HueRampColor(150, 5), 0x0080FF);   // a = 30: (255, 128, 0)
+  EXPECT_EQ(HueRampColor(450, 5), 0x00FF7F);   // a = 90: (127, 255, 0)
   EXPECT_EQ(HueRampColor(1350, 5), 0xFF0080);  // a = 270: (128, 0, 255)
   EXPECT_EQ(HueRampColor(1650, 5), 0x7F00FF);  // a = 330: (255, 0, 127)
   EXPECT_EQ(HueRampColor(0, 5), 0x0000FF);

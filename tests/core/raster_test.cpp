@@ -4,8 +4,8 @@
 #include <climits>
 #include <random>
 
-#include "support/picture_test_util.h"
 #include "core/surface.h"
+#include "support/picture_test_util.h"
 
 namespace {
 

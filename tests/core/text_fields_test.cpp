@@ -1,4 +1,3 @@
-#include "core/rounding.h"
 #include "core/text_fields.h"
 
 #include <gtest/gtest.h>
@@ -7,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "core/rounding.h"
 #include "core/surface.h"
 
 namespace {

@@ -3,14 +3,13 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
 
-#include <unistd.h>
-
-#include "canvas/canvas_window.h"
 #include "app/startup.h"
+#include "canvas/canvas_window.h"
 #include "toolkit/toolkit.h"
 #include "toolkit/toolkit_testing.h"
 

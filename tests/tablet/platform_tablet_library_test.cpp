@@ -12,12 +12,12 @@
 #include <array>
 #include <memory>
 
+#include "brush/brush_window.h"
+#include "colour/palette_window.h"
+#include "support/picture_test_util.h"
 #include "support/tablet_test_fixture.h"
 #include "toolkit/pen_input.h"
 #include "toolkit/toolkit_qt.h"
-#include "brush/brush_window.h"
-#include "support/picture_test_util.h"
-#include "colour/palette_window.h"
 
 namespace {
 

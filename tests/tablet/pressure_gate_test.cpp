@@ -3,9 +3,9 @@
 #include <vector>
 
 #include "brush/brush_window.h"
-#include "support/picture_test_util.h"
 #include "colour/colour_chart_window.h"
 #include "colour/palette_window.h"
+#include "support/picture_test_util.h"
 #include "support/tablet_test_fixture.h"
 
 namespace {
