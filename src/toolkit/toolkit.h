@@ -10,6 +10,7 @@
 #include "core/surface.h"
 
 class QWidget;
+class QSize;
 class QMenu;
 class QAction;
 
@@ -483,6 +484,7 @@ class TForm : public TObject {
   friend class TControl;
   friend class TMainMenu;
   void ClientResized();  // lays out aligned/anchored controls, then OnResize
+  void ResizeWindow(const QSize& size);
   void RegisterControl(TControl* c) { controls_.push_back(c); }
   void UnregisterControl(TControl* c);
   struct Impl;

@@ -141,13 +141,10 @@ void TForm::SetTop(int v) {
   impl_->window->move(Left(), v);
 }
 
-// Applies a new outer size: constraints first, then the window, the layout of
-// the controls and OnResize, all before returning.
-void TForm::SetWidth(int v) {
+// The window without its frame to `size` (fixed where the user may not resize
+// it), then the layout of the controls and OnResize, all before returning.
+void TForm::ResizeWindow(const QSize& size) {
   QWidget* w = impl_->window;
-  const int frameExtra = Width() - w->width();
-  const int outer = ClampToLimits(v, constraints_.MinWidth, constraints_.MaxWidth);
-  const QSize size(std::max(outer - frameExtra, 0), w->height());
   if (impl_->borderStyle != bsSizeable)
     w->setFixedSize(size);
   else
@@ -156,17 +153,19 @@ void TForm::SetWidth(int v) {
   ClientResized();
 }
 
+// A new outer size: constraints first, then the window.
+void TForm::SetWidth(int v) {
+  QWidget* w = impl_->window;
+  const int frameExtra = Width() - w->width();
+  const int outer = ClampToLimits(v, constraints_.MinWidth, constraints_.MaxWidth);
+  ResizeWindow(QSize(std::max(outer - frameExtra, 0), w->height()));
+}
+
 void TForm::SetHeight(int v) {
   QWidget* w = impl_->window;
   const int frameExtra = Height() - w->height();
   const int outer = ClampToLimits(v, constraints_.MinHeight, constraints_.MaxHeight);
-  const QSize size(w->width(), std::max(outer - frameExtra, 0));
-  if (impl_->borderStyle != bsSizeable)
-    w->setFixedSize(size);
-  else
-    w->resize(size);
-  impl_->window->PlaceChildren();
-  ClientResized();
+  ResizeWindow(QSize(w->width(), std::max(outer - frameExtra, 0)));
 }
 
 int TForm::ClientWidth() const {
