@@ -6,6 +6,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "core/bitmap_file.h"
+
 namespace fs = std::filesystem;
 
 fs::path CorpusDir() {
@@ -35,4 +37,23 @@ std::vector<CorpusEntry> ReadCorpus(const fs::path& dir) {
 // for a reader that, like ours, ignores the resolution fields.
 std::string ReferenceFor(const CorpusEntry& entry) {
   return entry.file == "g/pal8nonsquare.bmp" ? "ref/pal8nonsquare-e.png" : entry.reference;
+}
+
+int ForEachGoodFile(const fs::path& dir,
+                    const std::function<void(const CorpusEntry&, const TBitmap&)>& check) {
+  int read = 0;
+  for (const CorpusEntry& e : ReadCorpus(dir)) {
+    if (!e.file.starts_with("g/")) continue;
+    SCOPED_TRACE(e.file);
+    TBitmap b;
+    try {
+      b.LoadFromFile((dir / e.file).string());
+    } catch (const EDaubixError& error) {
+      ADD_FAILURE() << "refused: " << error.what();
+      continue;
+    }
+    check(e, b);
+    ++read;
+  }
+  return read;
 }

@@ -3,8 +3,11 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
+
+#include "core/surface.h"
 
 struct CorpusEntry {
   std::string file;       // e.g. "g/pal8.bmp"
@@ -17,3 +20,8 @@ std::filesystem::path CorpusDir();
 std::vector<CorpusEntry> ReadCorpus(const std::filesystem::path& dir);
 // The reference a reader that keeps the file's pixels should match.
 std::string ReferenceFor(const CorpusEntry& entry);
+
+// Reads every good file ("g/") of the corpus and hands it to check; a refused
+// file fails the calling test. Returns how many were read.
+int ForEachGoodFile(const std::filesystem::path& dir,
+                    const std::function<void(const CorpusEntry&, const TBitmap&)>& check);
