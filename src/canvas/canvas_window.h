@@ -1,6 +1,6 @@
 // The canvas window: the picture, the brush cursor overlay, the shared
 // drawing state, the main menu. Its handlers live in several files by
-// concern: shell and menus (app/canvas_window.cpp), painting
+// concern: shell and menus (canvas/canvas_window.cpp), painting
 // (canvas/canvas_painting.cpp), the cursor overlay (canvas/brush_cursor.cpp),
 // file commands (canvas/file_commands.cpp), the layout file
 // (app/layout_file.cpp) and the tablet poll (tablet/pressure_gate.cpp).
