@@ -1,8 +1,13 @@
 // Loading and saving a 3840 x 2160 picture, against Qt's BMP reader and writer
 // and against plain reads and writes of the same bytes, in the same run.
-// Goals: load faster than Qt and within 2x of a raw read; save within 2x of a
-// raw write that is made just as durable (written to a temporary file, synced,
-// renamed over the target). A raw write without the sync is shown as well.
+// Loads come in the two depths a painter meets (Arg 24: 24-bit, Arg 32: 32-bit
+// files), each against a raw read of that same file. Goals: load within 1.5x
+// of the raw read for 24 bits and within 1.3x for 32 bits; save within 1.3x
+// of a raw write that is made just as durable (a new file written, synced,
+// renamed over the target, and the folder synced). A raw write without the
+// syncs is shown as well. Bytes per second are always of the file in question:
+// Qt writes a 24-bit file, smaller than our 32-bit one.
+//   bench_bitmap_file --benchmark_repetitions=5 --benchmark_report_aggregates_only
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -10,16 +15,18 @@
 #include <QImage>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "core/bitmap_file.h"
+#include "ratio_report.h"
 
 namespace {
 
 constexpr int kWidth = 3840, kHeight = 2160;
 
-std::string BenchPath(const char* name) {
+std::string BenchPath(const std::string& name) {
   static const std::filesystem::path dir = [] {
     auto d = std::filesystem::temp_directory_path() / ("daubix_bmp_bench_" + std::to_string(::getpid()));
     std::filesystem::create_directories(d);
@@ -44,144 +51,178 @@ void MakePicture(TBitmap& b, int depth) {
   b.Assign(kWidth, kHeight, std::move(format), std::move(pixels), {});
 }
 
-const std::string& SavedPicture() {
-  static const std::string path = [] {
+// The picture saved once per depth (24 or 32 bits), by our writer.
+const std::string& SavedPicture(int depth) {
+  static std::string paths[2];
+  std::string& path = paths[depth == 24 ? 0 : 1];
+  if (path.empty()) {
     TBitmap b;
-    MakePicture(b, 32);
-    b.SaveToFile(BenchPath("picture.bmp"));
-    return BenchPath("picture.bmp");
-  }();
+    MakePicture(b, depth);
+    path = BenchPath("picture" + std::to_string(depth) + ".bmp");
+    b.SaveToFile(path);
+  }
   return path;
 }
 
-std::vector<std::uint8_t> RawRead(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY);
-  std::vector<std::uint8_t> data(static_cast<std::size_t>(::lseek(fd, 0, SEEK_END)));
+std::int64_t FileBytes(const std::string& path) {
+  return static_cast<std::int64_t>(std::filesystem::file_size(path));
+}
+
+// A whole file in fresh memory that nobody zeroed first: the least a reader
+// must do.
+struct RawFile {
+  std::unique_ptr<std::uint8_t[]> data;
+  std::size_t size = 0;
+};
+
+RawFile RawRead(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  RawFile file;
+  file.size = static_cast<std::size_t>(::lseek(fd, 0, SEEK_END));
+  file.data = std::make_unique_for_overwrite<std::uint8_t[]>(file.size);
   ::lseek(fd, 0, SEEK_SET);
   std::size_t used = 0;
-  while (used < data.size()) {
-    const ssize_t got = ::read(fd, data.data() + used, data.size() - used);
+  while (used < file.size) {
+    const ssize_t got = ::read(fd, file.data.get() + used, file.size - used);
     if (got <= 0) break;
     used += static_cast<std::size_t>(got);
   }
   ::close(fd);
-  return data;
+  return file;
 }
 
-void RawWrite(const std::string& path, const std::vector<std::uint8_t>& data, bool durable) {
+// Durable as our save is: a new file beside the target, written, synced,
+// renamed over the target, then the folder synced so that the rename lasts.
+void RawWrite(const std::string& path, const RawFile& file, bool durable) {
   const std::string target = durable ? path + ".tmp" : path;
-  const int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+  const int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   std::size_t done = 0;
-  while (done < data.size()) {
-    const ssize_t put = ::write(fd, data.data() + done, data.size() - done);
+  while (done < file.size) {
+    const ssize_t put = ::write(fd, file.data.get() + done, file.size - done);
     if (put <= 0) break;
     done += static_cast<std::size_t>(put);
   }
   if (durable) ::fsync(fd);
   ::close(fd);
-  if (durable) std::rename(target.c_str(), path.c_str());
+  if (!durable) return;
+  std::rename(target.c_str(), path.c_str());
+  const int dir =
+      ::open(std::filesystem::path(path).parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  ::fsync(dir);
+  ::close(dir);
 }
 
-void SetBytes(benchmark::State& state) {
-  state.SetBytesProcessed(state.iterations() * (std::int64_t{kWidth} * kHeight * 4 + 54));
-}
-
-// ---- Loading ----
+// ---- Loading (Arg: the file's depth) ----
 
 void BM_Load_Daubix(benchmark::State& state) {
-  const std::string& path = SavedPicture();
+  const std::string& path = SavedPicture(static_cast<int>(state.range(0)));
   for (auto _ : state) {
     TBitmap b;
     b.LoadFromFile(path);
     benchmark::DoNotOptimize(b.Bits());
   }
-  SetBytes(state);
+  state.SetBytesProcessed(state.iterations() * FileBytes(path));
 }
-BENCHMARK(BM_Load_Daubix)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Load_Daubix)->Arg(24)->Arg(32)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_Load_QImage(benchmark::State& state) {
-  const QString path = QString::fromStdString(SavedPicture());
+  const std::string& path = SavedPicture(static_cast<int>(state.range(0)));
+  const QString qpath = QString::fromStdString(path);
   for (auto _ : state) {
-    QImage image(path, "BMP");
+    QImage image(qpath, "BMP");
     benchmark::DoNotOptimize(image.constBits());
   }
-  SetBytes(state);
+  state.SetBytesProcessed(state.iterations() * FileBytes(path));
 }
-BENCHMARK(BM_Load_QImage)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Load_QImage)->Arg(24)->Arg(32)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_Load_RawRead(benchmark::State& state) {
-  const std::string& path = SavedPicture();
+  const std::string& path = SavedPicture(static_cast<int>(state.range(0)));
   for (auto _ : state) {
-    std::vector<std::uint8_t> data = RawRead(path);
-    benchmark::DoNotOptimize(data.data());
+    const RawFile file = RawRead(path);
+    benchmark::DoNotOptimize(file.data.get());
   }
-  SetBytes(state);
+  state.SetBytesProcessed(state.iterations() * FileBytes(path));
 }
-BENCHMARK(BM_Load_RawRead)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Load_RawRead)->Arg(24)->Arg(32)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The decoding part alone, from bytes already in memory.
 void BM_Load_DecodeOnly(benchmark::State& state) {
-  const std::vector<std::uint8_t> data = RawRead(SavedPicture());
+  const RawFile file = RawRead(SavedPicture(static_cast<int>(state.range(0))));
   for (auto _ : state) {
     TBitmap b;
-    ReadBitmapFile(data.data(), data.size(), b);
+    ReadBitmapFile(file.data.get(), file.size, b);
     benchmark::DoNotOptimize(b.Bits());
   }
-  SetBytes(state);
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(file.size));
 }
-BENCHMARK(BM_Load_DecodeOnly)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Load_DecodeOnly)->Arg(24)->Arg(32)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// ---- Saving ----
+// ---- Saving (the program's own 32-bit picture) ----
 
 void BM_Save_Daubix(benchmark::State& state) {
   TBitmap b;
   MakePicture(b, 32);
-  for (auto _ : state) b.SaveToFile(BenchPath("saved.bmp"));
-  SetBytes(state);
+  const std::string path = BenchPath("saved.bmp");
+  for (auto _ : state) b.SaveToFile(path);
+  state.SetBytesProcessed(state.iterations() * FileBytes(path));
 }
-BENCHMARK(BM_Save_Daubix)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Save_Daubix)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// Qt writes an RGB32 image as a 24-bit file, without syncing it.
 void BM_Save_QImage(benchmark::State& state) {
   TBitmap b;
   MakePicture(b, 32);
   const QImage image(reinterpret_cast<const uchar*>(b.Bits()), kWidth, kHeight, kWidth * 4,
                      QImage::Format_RGB32);
-  const QString path = QString::fromStdString(BenchPath("qsaved.bmp"));
-  for (auto _ : state) benchmark::DoNotOptimize(image.save(path, "BMP"));
-  SetBytes(state);
+  const std::string path = BenchPath("qsaved.bmp");
+  const QString qpath = QString::fromStdString(path);
+  for (auto _ : state) benchmark::DoNotOptimize(image.save(qpath, "BMP"));
+  state.SetBytesProcessed(state.iterations() * FileBytes(path));
 }
-BENCHMARK(BM_Save_QImage)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Save_QImage)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_Save_RawWriteDurable(benchmark::State& state) {
-  const std::vector<std::uint8_t> data = RawRead(SavedPicture());
-  for (auto _ : state) RawWrite(BenchPath("raw.bmp"), data, true);
-  SetBytes(state);
+  const RawFile file = RawRead(SavedPicture(32));
+  for (auto _ : state) RawWrite(BenchPath("raw.bmp"), file, true);
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(file.size));
 }
-BENCHMARK(BM_Save_RawWriteDurable)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Save_RawWriteDurable)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_Save_RawWrite(benchmark::State& state) {
-  const std::vector<std::uint8_t> data = RawRead(SavedPicture());
-  for (auto _ : state) RawWrite(BenchPath("raw.bmp"), data, false);
-  SetBytes(state);
+  const RawFile file = RawRead(SavedPicture(32));
+  for (auto _ : state) RawWrite(BenchPath("raw.bmp"), file, false);
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(file.size));
 }
-BENCHMARK(BM_Save_RawWrite)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Save_RawWrite)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // Encoding alone, into memory: 32 bits, and 8 bits through the colour-table lookup.
 void BM_Save_EncodeOnly(benchmark::State& state) {
   TBitmap b;
   MakePicture(b, static_cast<int>(state.range(0)));
-  for (auto _ : state) benchmark::DoNotOptimize(WriteBitmapFile(b).data());
-  SetBytes(state);
+  std::int64_t bytes = 0;
+  for (auto _ : state) {
+    const std::vector<std::uint8_t> file = WriteBitmapFile(b);
+    bytes = static_cast<std::int64_t>(file.size());
+    benchmark::DoNotOptimize(file.data());
+  }
+  state.SetBytesProcessed(state.iterations() * bytes);
 }
-BENCHMARK(BM_Save_EncodeOnly)->Arg(32)->Arg(8)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Save_EncodeOnly)->Arg(32)->Arg(8)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
+  const int status =
+      RunBenchmarksWithRatios(argc, argv,
+                              {
+                                  {"BM_Load_Daubix/24", "BM_Load_RawRead/24", Comparison::kSlower, 1.5},
+                                  {"BM_Load_Daubix/32", "BM_Load_RawRead/32", Comparison::kSlower, 1.3},
+                                  {"BM_Load_Daubix/24", "BM_Load_QImage/24", Comparison::kFaster, 1.0},
+                                  {"BM_Load_Daubix/32", "BM_Load_QImage/32", Comparison::kFaster, 1.0},
+                                  {"BM_Save_Daubix", "BM_Save_RawWriteDurable", Comparison::kSlower, 1.3},
+                              });
   std::error_code ec;
   std::filesystem::remove_all(std::filesystem::path(BenchPath("x")).parent_path(), ec);
-  return 0;
+  return status;
 }
