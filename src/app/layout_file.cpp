@@ -37,14 +37,9 @@ bool FileExists(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0;
 }
 
-// Up to kLayoutReadLimit bytes of the file. Non-blocking, so that a FIFO left
-// under the name cannot stall start-up.
+// Up to kLayoutReadLimit bytes of the file.
 std::string ReadFileHead(const std::string& path) {
-  FileDescriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-  if (file.Get() < 0) ThrowOpenError(path, errno);
-  struct stat st;
-  if (::fstat(file.Get(), &st) != 0) ThrowOpenError(path, errno);
-  if (S_ISDIR(st.st_mode)) ThrowOpenError(path, EISDIR);
+  const FileDescriptor file = OpenRegularFile(path);
   std::string text(kLayoutReadLimit, '\0');
   text.resize(ReadUpTo(file.Get(), reinterpret_cast<std::uint8_t*>(text.data()), text.size()));
   return text;
@@ -138,7 +133,7 @@ void TForm1::WriteLayoutFile() {
   // the picture question is already answered, so only window places are lost.
   // The message is shown here and the close goes on.
   try {
-    WriteFileSafely(path, [&text](TByteSink& file) { file.Write(text); });
+    WriteFileSafely(path, text.size(), [&text](TByteSink& file) { file.Write(text); });
   } catch (const EDaubixError& error) {
     Application->ShowException(error.what());
   }

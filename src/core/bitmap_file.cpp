@@ -62,15 +62,6 @@ FileBytes ReadWhole(int fd, std::uint64_t sizeHint) {
   return file;
 }
 
-class FileSource : public TByteSource {
- public:
-  explicit FileSource(int fd) : fd_(fd) {}
-  std::size_t Read(std::uint8_t* into, std::size_t n) override { return ReadUpTo(fd_, into, n); }
-
- private:
-  int fd_;
-};
-
 // Large regular files are read as headers plus pixel pieces, so that their
 // bytes never sit in memory whole beside the picture.
 bool LoadLargeFile(int fd, std::uint64_t size, TBitmap& into) {
@@ -78,7 +69,7 @@ bool LoadLargeFile(int fd, std::uint64_t size, TBitmap& into) {
   if (size <= (std::uint64_t{4} << 20)) return false;
   std::vector<std::uint8_t> prefix(kPrefix);
   const std::size_t got = ReadUpTo(fd, prefix.data(), kPrefix);
-  FileSource rest(fd);
+  TFileSource rest(fd);
   if (got == kPrefix && ReadBitmapPrefixed(prefix.data(), got, size, &rest, into)) return true;
   if (::lseek(fd, 0, SEEK_SET) != 0) ThrowReadError();
   return false;
@@ -104,12 +95,9 @@ void AdviseHugePages(void* data, std::size_t bytes) {
 }
 
 void TBitmap::LoadFromFile(const std::string& path) {
-  FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.Get() < 0) ThrowOpenError(path, errno);
   struct stat st {};
-  if (::fstat(fd.Get(), &st) != 0) ThrowOpenError(path, errno);
-  if (S_ISDIR(st.st_mode)) ThrowOpenError(path, EISDIR);
-  const std::uint64_t hint = S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0;
+  const FileDescriptor fd = OpenRegularFile(path, &st);
+  const auto hint = static_cast<std::uint64_t>(st.st_size);
   if (hint > kMaxFileBytes) ThrowSystemError(EFBIG);
   if (LoadLargeFile(fd.Get(), hint, *this)) return;
   const FileBytes file = ReadWhole(fd.Get(), hint);
@@ -117,6 +105,7 @@ void TBitmap::LoadFromFile(const std::string& path) {
 }
 
 void TBitmap::SaveToFile(const std::string& path) {
-  BitmapFileSize(*this);  // refuses a picture too large for the format before touching the disk
-  WriteFileSafely(path, [this](TByteSink& file) { WriteBitmapFile(*this, file); });
+  // Refuses a picture too large for the format before touching the disk.
+  const std::uint64_t size = BitmapFileSize(*this);
+  WriteFileSafely(path, size, [this](TByteSink& file) { WriteBitmapFile(*this, file); });
 }

@@ -20,6 +20,7 @@ class FileSink : public TByteSink {
  public:
   explicit FileSink(int fd) : fd_(fd) {}
   using TByteSink::Write;
+  std::uint64_t Written() const { return written_; }
   void Write(const std::uint8_t* data, std::size_t size) override {
     while (size > 0) {
       std::size_t piece = size;
@@ -46,28 +47,65 @@ class FileSink : public TByteSink {
 
 using WriteFunction = std::function<void(TByteSink&)>;
 
-void WriteTo(int fd, const WriteFunction& write) {
+void WriteTo(int fd, std::uint64_t size, const WriteFunction& write) {
   FileSink sink(fd);
   write(sink);
+  if (sink.Written() != size) ThrowWriteError();  // the caller's size was wrong: never truncate silently
 }
 
-// Something that is not a regular file (a device, a pipe) is written into, as
-// the plain create-or-empty rule says: renaming over it would replace the node.
-void WriteInPlace(const std::string& target, const std::string& shownPath, const WriteFunction& write) {
-  FileDescriptor fd(::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC));
+// The errno that honestly says why something other than a regular file is refused.
+int NotARegularFile(mode_t mode) {
+  return S_ISDIR(mode) ? EISDIR : ENXIO;
+}
+
+// Room for `size` bytes without changing the file's length or a byte of it.
+bool Reserve(int fd, std::uint64_t size, std::uint64_t oldSize) {
+  if (gFailWritesAfter && size > *gFailWritesAfter) {
+    errno = ENOSPC;
+    return false;
+  }
+  const auto length = static_cast<off_t>(size);
+  if (size == 0 || ::fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, length) == 0) return true;
+  if (errno != EOPNOTSUPP && errno != ENOSYS) return false;
+  // A file system without that mode: grow the file with zeros past its end,
+  // and give the length back if even that fails.
+  if (size <= oldSize || ::posix_fallocate(fd, 0, length) == 0) return true;
+  const int error = errno;
+  [[maybe_unused]] const int restored = ::ftruncate(fd, static_cast<off_t>(oldSize));
+  errno = error;
+  return false;
+}
+
+// The one way to save into a folder that takes no new names. It cannot survive
+// a kill, a crash or a power cut mid-way: old bytes are overwritten before all
+// new ones are there, so the rename path serves every folder that can take a
+// temporary file. What it does guard against is a full disk: all the room is
+// reserved before the first old byte is touched.
+void WriteOverInPlace(const std::string& target, const std::string& shownPath, std::uint64_t size,
+                      const WriteFunction& write) {
+  FileDescriptor fd(::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
   if (fd.Get() < 0) ThrowCreateError(shownPath, errno);
-  WriteTo(fd.Get(), write);
-  if (!fd.Close()) ThrowWriteError();
+  struct stat st {};
+  if (::fstat(fd.Get(), &st) != 0) ThrowCreateError(shownPath, errno);
+  if (!S_ISREG(st.st_mode)) ThrowCreateError(shownPath, NotARegularFile(st.st_mode));
+  if (!Reserve(fd.Get(), size, static_cast<std::uint64_t>(st.st_size))) ThrowWriteError();
+  WriteTo(fd.Get(), size, write);
+  if (::ftruncate(fd.Get(), static_cast<off_t>(size)) != 0 || ::fsync(fd.Get()) != 0 || !fd.Close())
+    ThrowWriteError();
+}
+
+std::string TemporaryName(const std::filesystem::path& target, unsigned number) {
+  std::string hidden(".");
+  hidden.append(target.filename().string()).append(".").append(std::to_string(::getpid()));
+  hidden.append(".").append(std::to_string(number)).append(".tmp");
+  return (target.parent_path() / hidden).string();
 }
 
 // A fresh file beside the target, created with the umask applied (mode 0666).
 int CreateTemporary(const std::filesystem::path& target, std::string& name) {
   static unsigned counter = 0;
   for (int attempt = 0; attempt < 100; ++attempt) {
-    std::string hidden(".");
-    hidden.append(target.filename().string()).append(".").append(std::to_string(::getpid()));
-    hidden.append(".").append(std::to_string(++counter)).append(".tmp");
-    name = (target.parent_path() / hidden).string();
+    name = TemporaryName(target, ++counter);
     const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0 || errno != EEXIST) return fd;
   }
@@ -75,14 +113,14 @@ int CreateTemporary(const std::filesystem::path& target, std::string& name) {
 }
 
 void WriteByReplacing(const std::filesystem::path& target, const std::string& shownPath,
-                      const struct stat* old, const WriteFunction& write) {
+                      const struct stat* old, std::uint64_t size, const WriteFunction& write) {
   // A file the user made read-only cannot be created anew, so it is not replaced.
   if (old && ::access(target.c_str(), W_OK) != 0) ThrowCreateError(shownPath, errno);
   std::string tempName;
   FileDescriptor fd(CreateTemporary(target, tempName));
   if (fd.Get() < 0 && old && (errno == EACCES || errno == EPERM)) {
     // A writable file in a folder we may not add to: it can only be written over.
-    WriteInPlace(target.string(), shownPath, write);
+    WriteOverInPlace(target.string(), shownPath, size, write);
     return;
   }
   if (fd.Get() < 0) ThrowCreateError(shownPath, errno);
@@ -93,7 +131,7 @@ void WriteByReplacing(const std::filesystem::path& target, const std::string& sh
       [[maybe_unused]] const int owned = ::fchown(fd.Get(), old->st_uid, old->st_gid);
       [[maybe_unused]] const int moded = ::fchmod(fd.Get(), old->st_mode & 07777);
     }
-    WriteTo(fd.Get(), write);
+    WriteTo(fd.Get(), size, write);
     if (::fsync(fd.Get()) != 0 || !fd.Close()) ThrowWriteError();
     if (std::rename(tempName.c_str(), target.c_str()) != 0) ThrowWriteError();
   } catch (...) {
@@ -142,11 +180,26 @@ std::size_t ReadUpTo(int fd, std::uint8_t* into, std::size_t n) {
   return got;
 }
 
+std::size_t TFileSource::Read(std::uint8_t* into, std::size_t n) {
+  return ReadUpTo(fd_, into, n);
+}
+
+FileDescriptor OpenRegularFile(const std::string& path, struct stat* status) {
+  // Non-blocking, so that a pipe without a writer cannot hold the open.
+  FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  if (fd.Get() < 0) ThrowOpenError(path, errno);
+  struct stat st {};
+  if (::fstat(fd.Get(), &st) != 0) ThrowOpenError(path, errno);
+  if (!S_ISREG(st.st_mode)) ThrowOpenError(path, NotARegularFile(st.st_mode));
+  if (status) *status = st;
+  return fd;
+}
+
 void FileIoTesting::FailWritesAfter(std::optional<std::uint64_t> bytes) {
   gFailWritesAfter = bytes;
 }
 
-void WriteFileSafely(const std::string& path, const WriteFunction& write) {
+void WriteFileSafely(const std::string& path, std::uint64_t size, const WriteFunction& write) {
   // Through a symbolic link into the file it names, keeping the link.
   std::error_code ec;
   std::filesystem::path target = path;
@@ -155,7 +208,9 @@ void WriteFileSafely(const std::string& path, const WriteFunction& write) {
     if (!ec) target = resolved;
   }
   struct stat st {};
-  if (::stat(target.c_str(), &st) != 0) return WriteByReplacing(target, path, nullptr, write);
-  if (!S_ISREG(st.st_mode)) return WriteInPlace(target.string(), path, write);
-  WriteByReplacing(target, path, &st, write);
+  if (::stat(target.c_str(), &st) != 0) return WriteByReplacing(target, path, nullptr, size, write);
+  // Nothing but a regular file is written: opening a pipe for writing would
+  // wait for a reader, and a device is not where a picture is kept.
+  if (!S_ISREG(st.st_mode)) ThrowCreateError(path, NotARegularFile(st.st_mode));
+  WriteByReplacing(target, path, &st, size, write);
 }

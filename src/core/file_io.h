@@ -3,6 +3,7 @@
 // was there before. The picture files and the layout file share all of it.
 #pragma once
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstddef>
@@ -18,6 +19,7 @@ class FileDescriptor {
   ~FileDescriptor() {
     if (fd_ >= 0) ::close(fd_);
   }
+  FileDescriptor(FileDescriptor&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
   FileDescriptor(const FileDescriptor&) = delete;
   FileDescriptor& operator=(const FileDescriptor&) = delete;
   int Get() const { return fd_; }
@@ -38,6 +40,16 @@ class TByteSource {
  public:
   virtual ~TByteSource() = default;
   virtual std::size_t Read(std::uint8_t* into, std::size_t n) = 0;
+};
+
+// Reads from a descriptor through ReadUpTo.
+class TFileSource : public TByteSource {
+ public:
+  explicit TFileSource(int fd) : fd_(fd) {}
+  std::size_t Read(std::uint8_t* into, std::size_t n) override;
+
+ private:
+  int fd_;
 };
 
 // Where a writer puts its bytes. Write either takes all bytes or throws.
@@ -64,18 +76,28 @@ std::string FullPath(const std::string& path);
 // the bytes read. Raises the read error.
 std::size_t ReadUpTo(int fd, std::uint8_t* into, std::size_t n);
 
-// Writes path through `write`, which gets the file as a sink and throws on
-// failure. A regular file is replaced only once every byte is written and
-// synced (through a temporary file beside it that keeps the old file's mode
-// and, where allowed, its owner); a link stays a link; a device or pipe is
-// written in place; a writable file in a folder that takes no new names is
-// written over in place. Errors: "ファイル "…". … を作成できません" when the file
-// cannot be created (a read-only file included), else "ストリームへの書き込みエラー".
-void WriteFileSafely(const std::string& path, const std::function<void(TByteSink& file)>& write);
+// Opens a file for reading without ever blocking, and only a regular file: a
+// pipe, socket or device (ENXIO, the system's own answer for a socket) or a
+// folder (EISDIR) is refused at once with "ファイル "…". … は開けません".
+// `status` gets the file's status when given.
+FileDescriptor OpenRegularFile(const std::string& path, struct stat* status = nullptr);
+
+// Writes the `size` bytes of path through `write`, which gets the file as a
+// sink and throws on failure. A regular file is replaced only once every byte
+// is written and synced (through a temporary file ".<name>.<pid>.<n>.tmp"
+// beside it that keeps the old file's mode and, where allowed, its owner); a
+// link stays a link. A writable file in a folder that takes no new names is
+// written over in place, once room for all `size` bytes is reserved. Anything
+// but a regular file (a folder, pipe, socket or device) is refused without
+// being opened. Errors: "ファイル "…". … を作成できません" when
+// the file cannot be created (a read-only file included), else
+// "ストリームへの書き込みエラー".
+void WriteFileSafely(const std::string& path, std::uint64_t size,
+                     const std::function<void(TByteSink& file)>& write);
 
 namespace FileIoTesting {
 // Makes every write of WriteFileSafely fail with ENOSPC once `bytes` bytes of
-// that file have been written (nullopt: writes work again). A seam for the
-// failure paths.
+// that file have been written, and an in-place reservation of more than that
+// fail likewise (nullopt: writes work again). A seam for the failure paths.
 void FailWritesAfter(std::optional<std::uint64_t> bytes);
 }  // namespace FileIoTesting

@@ -1,24 +1,73 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <linux/fs.h>
+#include <signal.h>
 #include <sys/ioctl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <thread>
 
 #include "core/bitmap_file.h"
 #include "core/bmp_test_files.h"
 #include "support/immutable_folder.h"
 #include "support/picture_test_util.h"
+#include "support/private_tmpfs.h"
+#include "support/watchdog.h"
 
 namespace {
 
+using namespace std::chrono_literals;
 using Bytes = std::vector<std::uint8_t>;
+
+Bytes Contents(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string Failure(const std::function<void()>& f) {
+  try {
+    f();
+  } catch (const EDaubixError& e) {
+    return e.what();
+  }
+  return "(no error)";
+}
+
+// A picture of the given size with a red disc, so that old and new differ everywhere.
+void MakeDisc(TBitmap& b, int size) {
+  b.SetWidth(size);
+  b.SetHeight(size);
+  b.Canvas()->Brush->SetColor(clRed);
+  b.Canvas()->Ellipse(0, 0, size, size);
+}
+
+bool MakeSocket(const std::string& path) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  if (path.size() >= sizeof address.sun_path) return false;
+  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  const bool bound = fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  if (fd >= 0) ::close(fd);
+  return bound;
+}
+
+std::vector<std::string> Temporaries(const std::filesystem::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    if (entry.path().extension() == ".tmp") names.push_back(entry.path().filename().string());
+  return names;
+}
 
 class BitmapFileOnDisk : public testing::Test {
  protected:
@@ -35,19 +84,7 @@ class BitmapFileOnDisk : public testing::Test {
     std::filesystem::remove_all(dir_);
   }
   bool SetImmutable(bool on) const { return ::SetImmutable(dir_, on); }
-  std::string Path(const char* name) const { return (dir_ / name).string(); }
-  static Bytes Contents(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), {});
-  }
-  static std::string Failure(const std::function<void()>& f) {
-    try {
-      f();
-    } catch (const EDaubixError& e) {
-      return e.what();
-    }
-    return "(no error)";
-  }
+  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
   std::filesystem::path dir_;
 };
 
@@ -143,8 +180,56 @@ TEST_F(BitmapFileOnDisk, ClosedFolderRefusesNewFilesButOldOnesAreWrittenOver) {
             "ファイル \"" + Path("new.bmp") + "\". " + std::strerror(EPERM) + " を作成できません");
   b.Canvas()->SetPixel(0, 0, clBlack);
   b.SaveToFile(Path("old.bmp"));
+  // Written over in place, the room for the larger picture is found missing
+  // before a byte of the old one changes.
+  const Bytes before = Contents(Path("old.bmp"));
+  TBitmap bigger;
+  MakeDisc(bigger, 300);
+  FileIoTesting::FailWritesAfter(100000);
+  const std::string failure = Failure([&] { bigger.SaveToFile(Path("old.bmp")); });
+  FileIoTesting::FailWritesAfter(std::nullopt);
   SetImmutable(false);
-  EXPECT_EQ(Contents(Path("old.bmp")), WriteBitmapFile(b));
+  EXPECT_EQ(failure, "ストリームへの書き込みエラー");
+  EXPECT_EQ(Contents(Path("old.bmp")), before);
+  EXPECT_EQ(before, WriteBitmapFile(b));
+}
+
+// The same on a real disk: a private 1 MiB tmpfs filled to 56 KB free, the
+// folder closed to new names by its mode and the process holding no
+// capabilities (so this runs as root too).
+TEST(BitmapFileOnFullDisk, InPlaceSaveLeavesTheOldPictureWhenNoRoomIsLeft) {
+  const std::string report =
+      RunInPrivateTmpfs(1 << 20, [](const std::filesystem::path& folder) -> std::string {
+        const std::string picture = (folder / "pic.bmp").string();
+        TBitmap old, bigger;
+        MakeDisc(old, 100);
+        MakeDisc(bigger, 300);
+        bigger.Canvas()->Brush->SetColor(clBlue);
+        bigger.Canvas()->FillRect(Rect(0, 0, 150, 150));
+        old.SaveToFile(picture);
+        const Bytes before = Contents(picture);
+        const std::string filler = (folder / "filler").string();
+        const int fd = ::open(filler.c_str(), O_WRONLY | O_CREAT, 0644);
+        const std::vector<char> block(4096, 'x');
+        off_t filled = 0;
+        for (ssize_t put; (put = ::write(fd, block.data(), block.size())) > 0;) filled += put;
+        if (::ftruncate(fd, filled - 56 * 1024) != 0) return "cannot free 56 KB";
+        ::close(fd);
+        if (::chmod(folder.c_str(), 0555) != 0 || !DropAllCapabilities())
+          return "skip: cannot close the folder";
+        if (::open((folder / "new").c_str(), O_WRONLY | O_CREAT, 0644) >= 0)
+          return "skip: the folder still takes names";
+        const std::string failure = Failure([&] { bigger.SaveToFile(picture); });
+        if (failure != "ストリームへの書き込みエラー") return "full disk gave: " + failure;
+        if (Contents(picture) != before) return "the old picture changed";
+        // With room again, the same save goes through in place.
+        if (::truncate(filler.c_str(), 0) != 0) return "cannot empty the filler";
+        bigger.SaveToFile(picture);
+        if (Contents(picture) != WriteBitmapFile(bigger)) return "the new picture is not what was saved";
+        return "";
+      });
+  if (report.starts_with("skip: ")) GTEST_SKIP() << report.substr(6);
+  EXPECT_EQ(report, "");
 }
 
 TEST_F(BitmapFileOnDisk, SavingThroughALinkKeepsTheLink) {
@@ -158,17 +243,47 @@ TEST_F(BitmapFileOnDisk, SavingThroughALinkKeepsTheLink) {
   EXPECT_EQ(Contents(Path("real.bmp")), WriteBitmapFile(b));
 }
 
-TEST_F(BitmapFileOnDisk, FullDeviceGivesTheWriteErrorAndStaysADevice) {
-  // A device of our own (the same as /dev/full), so that no mistake can touch the system's.
-  const std::string device = Path("full");
-  if (::mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 7)) != 0)
-    GTEST_SKIP() << "cannot make a device here";
+// Only regular files are read and written: a pipe with no writer, a socket,
+// a device and a folder are refused at once with the system's reason and
+// stay what they were. Opening a pipe used to wait for a writer for good.
+TEST_F(BitmapFileOnDisk, SpecialFilesAreRefusedAtOnce) {
+  struct Node {
+    std::string name;
+    std::function<bool(const std::string&)> make;
+    int error;
+  };
+  const Node nodes[] = {
+      {"fifo", [](const std::string& p) { return ::mkfifo(p.c_str(), 0666) == 0; }, ENXIO},
+      {"socket", MakeSocket, ENXIO},
+      // A device of our own (the same as /dev/full), so that no mistake can touch the system's.
+      {"full", [](const std::string& p) { return ::mknod(p.c_str(), S_IFCHR | 0666, makedev(1, 7)) == 0; },
+       ENXIO},
+      {"folder", [](const std::string& p) { return std::filesystem::create_directory(p); }, EISDIR},
+  };
   TBitmap b;
   MakeSample(b, TPixelFormat{});
-  EXPECT_EQ(Failure([&] { b.SaveToFile(device); }), "ストリームへの書き込みエラー");
-  struct stat st {};
-  ASSERT_EQ(::lstat(device.c_str(), &st), 0);
-  EXPECT_TRUE(S_ISCHR(st.st_mode));
+  for (const Node& node : nodes) {
+    const std::string path = Path(node.name);
+    if (!node.make(path)) {
+      std::cout << "cannot make a " << node.name << " here: " << std::strerror(errno) << "\n";
+      continue;
+    }
+    struct stat before {};
+    ASSERT_EQ(::lstat(path.c_str(), &before), 0);
+    const std::string reason = std::strerror(node.error);
+    {
+      Watchdog watchdog("reading and writing a " + node.name, 1s);
+      EXPECT_EQ(Failure([&] { b.LoadFromFile(path); }),
+                "ファイル \"" + path + "\". " + reason + " は開けません");
+      EXPECT_EQ(Failure([&] { b.SaveToFile(path); }),
+                "ファイル \"" + path + "\". " + reason + " を作成できません");
+    }
+    struct stat after {};
+    ASSERT_EQ(::lstat(path.c_str(), &after), 0);
+    EXPECT_EQ(after.st_mode & S_IFMT, before.st_mode & S_IFMT) << node.name;
+  }
+  ExpectPicture(b, kSample, Legend());
+  EXPECT_TRUE(Temporaries(dir_).empty());
 }
 
 }  // namespace
