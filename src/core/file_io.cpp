@@ -1,6 +1,7 @@
 #include "core/file_io.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <string_view>
 
 #include "core/surface.h"
 
@@ -112,10 +114,47 @@ int CreateTemporary(const std::filesystem::path& target, std::string& name) {
   return -1;
 }
 
+// The process id in ".<name>.<pid>.<n>.tmp", or 0 when the name is not one of ours.
+pid_t WriterOfTemporary(const std::string& name) {
+  constexpr std::string_view kEnd = ".tmp";
+  if (name.size() <= kEnd.size() || name[0] != '.' || !name.ends_with(kEnd)) return 0;
+  const std::string_view stem(name.data(), name.size() - kEnd.size());
+  const std::size_t numberDot = stem.rfind('.');
+  if (numberDot == std::string_view::npos || numberDot == 0) return 0;
+  const std::size_t pidDot = stem.rfind('.', numberDot - 1);
+  if (pidDot == std::string_view::npos || pidDot == 0) return 0;
+  const std::string_view number = stem.substr(numberDot + 1),
+                         pid = stem.substr(pidDot + 1, numberDot - pidDot - 1);
+  const auto digits = [](std::string_view s) {
+    return !s.empty() && s.size() <= 9 &&
+           std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+  };
+  if (!digits(number) || !digits(pid)) return 0;
+  return static_cast<pid_t>(std::stoi(std::string(pid)));
+}
+
+// Temporary files of earlier saves that were killed before their rename. Only
+// our own user's regular files, and only those whose process is gone: a save
+// still under way in another process keeps its file.
+void RemoveLeftoverTemporaries(const std::filesystem::path& folder) {
+  std::error_code ec;
+  for (std::filesystem::directory_iterator it(folder.empty() ? "." : folder, ec), end; !ec && it != end;
+       it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    const pid_t writer = WriterOfTemporary(name);
+    if (writer <= 0 || writer == ::getpid()) continue;
+    struct stat st {};
+    if (::lstat(it->path().c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) continue;
+    if (::kill(writer, 0) == 0 || errno != ESRCH) continue;
+    ::unlink(it->path().c_str());
+  }
+}
+
 void WriteByReplacing(const std::filesystem::path& target, const std::string& shownPath,
                       const struct stat* old, std::uint64_t size, const WriteFunction& write) {
   // A file the user made read-only cannot be created anew, so it is not replaced.
   if (old && ::access(target.c_str(), W_OK) != 0) ThrowCreateError(shownPath, errno);
+  RemoveLeftoverTemporaries(target.parent_path());
   std::string tempName;
   FileDescriptor fd(CreateTemporary(target, tempName));
   if (fd.Get() < 0 && old && (errno == EACCES || errno == EPERM)) {

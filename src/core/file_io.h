@@ -89,7 +89,8 @@ FileDescriptor OpenRegularFile(const std::string& path, struct stat* status = nu
 // link stays a link. A writable file in a folder that takes no new names is
 // written over in place, once room for all `size` bytes is reserved. Anything
 // but a regular file (a folder, pipe, socket or device) is refused without
-// being opened. Errors: "ファイル "…". … を作成できません" when
+// being opened. Each save first removes the temporary files that processes
+// since gone left in the folder. Errors: "ファイル "…". … を作成できません" when
 // the file cannot be created (a read-only file included), else
 // "ストリームへの書き込みエラー".
 void WriteFileSafely(const std::string& path, std::uint64_t size,

@@ -62,6 +62,14 @@ bool MakeSocket(const std::string& path) {
   return bound;
 }
 
+// The id of a process that has ended and been reaped.
+pid_t GonePid() {
+  const pid_t child = ::fork();
+  if (child == 0) ::_exit(0);
+  ::waitpid(child, nullptr, 0);
+  return child;
+}
+
 std::vector<std::string> Temporaries(const std::filesystem::path& folder) {
   std::vector<std::string> names;
   for (const auto& entry : std::filesystem::directory_iterator(folder))
@@ -284,6 +292,58 @@ TEST_F(BitmapFileOnDisk, SpecialFilesAreRefusedAtOnce) {
   }
   ExpectPicture(b, kSample, Legend());
   EXPECT_TRUE(Temporaries(dir_).empty());
+}
+
+// Temporary files of saves killed before their rename go with the next save
+// into that folder; those of live processes (this one's included: another
+// thread may be saving) and names not of that shape stay.
+TEST_F(BitmapFileOnDisk, SaveRemovesTemporariesOfProcessesThatAreGone) {
+  const std::string gone = std::to_string(GonePid()), alive = std::to_string(::getpid());
+  const std::vector<std::string> removed = {".pic.bmp." + gone + ".3.tmp", ".other.bmp." + gone + ".12.tmp"};
+  const std::vector<std::string> kept = {".pic.bmp." + alive + ".99.tmp", ".pic.bmp.1.1.tmp",
+                                         "pic.bmp." + gone + ".1.tmp",    ".pic.bmp." + gone + ".x.tmp",
+                                         "." + gone + ".1.tmp",           ".pic.bmp." + gone + ".1.tmp.bak"};
+  for (const auto* names : {&removed, &kept})
+    for (const std::string& name : *names) std::ofstream(Path(name)) << "left";
+  TBitmap b;
+  MakeSample(b, TPixelFormat{});
+  b.SaveToFile(Path("pic.bmp"));
+  for (const std::string& name : removed) EXPECT_FALSE(std::filesystem::exists(Path(name))) << name;
+  for (const std::string& name : kept) EXPECT_TRUE(std::filesystem::exists(Path(name))) << name;
+}
+
+// A save killed at any moment leaves the old picture or the new one, never a
+// mix; what it left behind goes with the next save.
+TEST_F(BitmapFileOnDisk, KilledSaveLeavesOldOrNewAndTheNextSaveCleansUp) {
+  TBitmap old, next;
+  MakeDisc(old, 100);
+  MakeDisc(next, 1000);
+  const std::string picture = Path("pic.bmp");
+  old.SaveToFile(picture);
+  const Bytes oldBytes = WriteBitmapFile(old), newBytes = WriteBitmapFile(next);
+  Watchdog watchdog("killing saves", 60s);
+  bool leftBehind = false;
+  for (int attempt = 0; attempt < 50 && !leftBehind; ++attempt) {
+    const pid_t saver = ::fork();
+    if (saver == 0)
+      for (;;) next.SaveToFile(picture);
+    const std::string mark = ".pic.bmp." + std::to_string(saver) + ".";
+    const auto saving = [&] {
+      for (const std::string& name : Temporaries(dir_))
+        if (name.starts_with(mark)) return true;
+      return false;
+    };
+    while (!saving()) std::this_thread::sleep_for(1ms);
+    ::kill(saver, SIGKILL);
+    ::waitpid(saver, nullptr, 0);
+    const Bytes now = Contents(picture);
+    EXPECT_TRUE(now == oldBytes || now == newBytes) << "a mix of " << now.size() << " bytes";
+    leftBehind = saving();
+  }
+  ASSERT_TRUE(leftBehind) << "no save was caught mid-way";
+  old.SaveToFile(picture);
+  EXPECT_TRUE(Temporaries(dir_).empty());
+  EXPECT_EQ(Contents(picture), oldBytes);
 }
 
 }  // namespace
