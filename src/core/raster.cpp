@@ -149,6 +149,7 @@ void SpanWriter::FillClipped(int y, int x0, int x1, std::uint32_t word) {
   for (const TRegion::Span& c : clip_->Row(y)) {
     const int a = std::max(x0, c.x0), b = std::min(x1, c.x1);
     if (a >= b) continue;
+    Announce(a, y, b);
     FillRun(row + a, b - a, word);
     Grow(a, y, b);
   }
@@ -157,6 +158,7 @@ void SpanWriter::FillClipped(int y, int x0, int x1, std::uint32_t word) {
 void SpanWriter::Copy(int y, int x0, int x1, const std::uint32_t* from) {
   std::uint32_t* row = bitmap_.ScanLine(y);
   if (!clip_) {
+    Announce(x0, y, x1);
     std::memcpy(row + x0, from, static_cast<std::size_t>(x1 - x0) * 4);
     Grow(x0, y, x1);
     return;
@@ -164,6 +166,7 @@ void SpanWriter::Copy(int y, int x0, int x1, const std::uint32_t* from) {
   for (const TRegion::Span& c : clip_->Row(y)) {
     const int a = std::max(x0, c.x0), b = std::min(x1, c.x1);
     if (a >= b) continue;
+    Announce(a, y, b);
     std::memcpy(row + a, from + (a - x0), static_cast<std::size_t>(b - a) * 4);
     Grow(a, y, b);
   }
@@ -256,6 +259,7 @@ void TCanvas::FillRect(const TRect& r) {
     // Whole rows are one contiguous run of the store.
     const auto count =
         static_cast<std::size_t>(rows.last - rows.first) * static_cast<std::size_t>(out.Width());
+    owner_.BeforeWrite(0, static_cast<int>(rows.first), out.Width(), static_cast<int>(rows.last));
     raster::FillWords(owner_.ScanLine(static_cast<int>(rows.first)), count, word);
     owner_.MarkDirty(Rect(0, static_cast<int>(rows.first), out.Width(), static_cast<int>(rows.last)));
     return;
@@ -344,7 +348,7 @@ void DrawThinLine(SpanWriter& out, std::int64_t x0, std::int64_t y0, std::int64_
   }
   const std::int64_t minorLimit = xMajor ? out.Height() : out.Width();
   std::int64_t b = b0 + q;
-  if (out.HasClip()) {
+  if (out.HasClip() || out.Watched()) {
     for (std::int64_t i = first; i < last; ++i) {
       if (b >= 0 && b < minorLimit) {
         const std::int64_t a = a0 + step * i;

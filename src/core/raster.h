@@ -51,10 +51,15 @@ void FillWords(std::uint32_t* p, std::size_t n, std::uint32_t word);
 
 // Paints spans into a bitmap, cut at its edges and at the clip region, and
 // gathers the bounding box of what it changed for one MarkDirty at the end.
+// Every span is announced to the bitmap's watcher before it is written.
 class SpanWriter {
  public:
   SpanWriter(TBitmap& bitmap, const TRegion* clip)
-      : bitmap_(bitmap), clip_(clip), width_(bitmap.Width()), height_(bitmap.Height()) {}
+      : bitmap_(bitmap),
+        clip_(clip),
+        watcher_(bitmap.Watcher()),
+        width_(bitmap.Width()),
+        height_(bitmap.Height()) {}
   int Width() const { return width_; }
   int Height() const { return height_; }
 
@@ -64,10 +69,13 @@ class SpanWriter {
     const int x1 = static_cast<int>(std::min<std::int64_t>(s.x1, width_));
     if (x0 >= x1) return;
     if (clip_) return FillClipped(static_cast<int>(y), x0, x1, word);
+    Announce(x0, static_cast<int>(y), x1);
     FillRun(bitmap_.ScanLine(static_cast<int>(y)) + x0, x1 - x0, word);
     Grow(x0, static_cast<int>(y), x1);
   }
   bool HasClip() const { return clip_ != nullptr; }
+  // Writes straight into Row() are only for bitmaps nobody watches.
+  bool Watched() const { return watcher_ != nullptr; }
   std::uint32_t* Row(int y) { return bitmap_.ScanLine(y); }
   // Adds the box x0 <= x < x1, y0 <= y < y1 to what changed.
   void Grow(int x0, int y0, int x1, int y1) {
@@ -79,6 +87,7 @@ class SpanWriter {
   // One pixel at (x, y) on the bitmap.
   void Plot(int x, int y, std::uint32_t word) {
     if (clip_ && !clip_->Contains(x, y)) return;
+    Announce(x, y, x + 1);
     bitmap_.ScanLine(y)[x] = word;
     Grow(x, y, x + 1);
   }
@@ -94,8 +103,12 @@ class SpanWriter {
   }
   void FillClipped(int y, int x0, int x1, std::uint32_t word);
   void Grow(int x0, int y, int x1) { Grow(x0, y, x1, y + 1); }
+  void Announce(int x0, int y, int x1) {
+    if (watcher_) watcher_->BeforeWrite(x0, y, x1, y + 1);
+  }
   TBitmap& bitmap_;
   const TRegion* clip_;
+  TPixelWatcher* watcher_;
   int width_, height_;
   int minX_ = INT32_MAX, minY_ = INT32_MAX, maxX_ = INT32_MIN, maxY_ = INT32_MIN;
 };

@@ -99,6 +99,7 @@ TColor TCanvas::Pixel(int x, int y) const {
 void TCanvas::SetPixel(int x, int y, TColor c) {
   if (x < 0 || y < 0 || x >= owner_.width_ || y >= owner_.height_) return;
   if (clip_ && !clip_->Contains(x, y)) return;
+  owner_.BeforeWrite(x, y, x + 1, y + 1);
   owner_.ScanLine(y)[x] = owner_.StoredPixel(c);
   owner_.MarkDirty(Rect(x, y, x + 1, y + 1));
 }
@@ -220,6 +221,10 @@ void TBitmap::Resize(int w, int h) {
   }
   // The display must redraw what was there before as well as the new area.
   const TRect changed = Rect(0, 0, std::max(w, width_), std::max(h, height_));
+  if (watcher_) {
+    TBitmapContents old{width_, height_, format_, std::move(pixels_)};
+    watcher_->BeforeReplace(old, w, h);
+  }
   width_ = w;
   height_ = h;
   pixels_ = std::move(pixels);
@@ -234,6 +239,10 @@ void TBitmap::Assign(int width, int height, TPixelFormat format, std::vector<std
       pixels.size() != static_cast<std::size_t>(width) * static_cast<std::size_t>(height))
     throw std::invalid_argument("TBitmap::Assign: pixel count does not match the size");
   const TRect changed = Rect(0, 0, std::max(width, width_), std::max(height, height_));
+  if (watcher_) {
+    TBitmapContents old{width_, height_, std::move(format_), std::move(pixels_)};
+    watcher_->BeforeReplace(old, width, height);
+  }
   width_ = width;
   height_ = height;
   format_ = std::move(format);
@@ -242,6 +251,17 @@ void TBitmap::Assign(int width, int height, TPixelFormat format, std::vector<std
   if (canvas_) canvas_->ReleaseContext();
   MarkDirty(changed);
   originalFile_ = std::move(originalFile);  // after MarkDirty, which drops it
+}
+
+void TBitmap::SwapContents(TBitmapContents& contents) {
+  const TRect changed = Rect(0, 0, std::max(contents.width, width_), std::max(contents.height, height_));
+  std::swap(width_, contents.width);
+  std::swap(height_, contents.height);
+  std::swap(format_, contents.format);
+  std::swap(pixels_, contents.pixels);
+  lastReduced_ = -1;
+  if (canvas_) canvas_->ReleaseContext();
+  MarkDirty(changed);
 }
 
 // The slow path of MarkDirty: the first change since the rectangle was taken,

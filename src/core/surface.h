@@ -220,6 +220,51 @@ struct TPixelFormat {
   std::uint32_t masks[3] = {0xFF0000, 0xFF00, 0xFF};
   bool bitFields = false;   // written with compression 3 and the masks
   bool coreHeader = false;  // written back with the 12-byte header
+  friend bool operator==(const TPixelFormat&, const TPixelFormat&) = default;
+};
+
+// A bitmap's whole picture: its size, pixel format and pixel words.
+struct TBitmapContents {
+  int width = 0, height = 0;
+  TPixelFormat format;
+  std::vector<std::uint32_t> pixels;
+};
+
+// Told before pixels of a bitmap change, so that what was there can be kept
+// (the undo history). The bitmap's area is cut into square tiles; a bit per
+// tile says it is kept already, so the usual call is a test of one word.
+class TPixelWatcher {
+ public:
+  static constexpr int kTileShift = 6;
+  static constexpr int kTileSize = 1 << kTileShift;  // pixels per side
+  virtual ~TPixelWatcher() = default;
+
+  // Pixels x0 <= x < x1 of rows y0 <= y < y1, all on the bitmap, are about
+  // to change.
+  void BeforeWrite(int x0, int y0, int x1, int y1) {
+    if (y1 - y0 == 1) {
+      const unsigned tx0 = static_cast<unsigned>(x0) >> kTileShift;
+      const unsigned tx1 = static_cast<unsigned>(x1 - 1) >> kTileShift;
+      if ((tx0 >> 6) == (tx1 >> 6)) {
+        const std::uint64_t mask =
+            (~std::uint64_t{0} >> (63 - (tx1 & 63))) & (~std::uint64_t{0} << (tx0 & 63));
+        const std::size_t word = (static_cast<std::size_t>(y0) >> kTileShift) * wordsPerTileRow_ + (tx0 >> 6);
+        if ((kept_[word] & mask) == mask) return;
+      }
+    }
+    Keep(x0, y0, x1, y1);
+  }
+  // The whole picture is about to be replaced by one of newWidth x newHeight
+  // (a resize or a load); `old` holds the picture until then and may be taken.
+  virtual void BeforeReplace(TBitmapContents& old, int newWidth, int newHeight) noexcept = 0;
+
+ protected:
+  // Keeps what the tiles under the area hold, and sets their bits.
+  virtual void Keep(int x0, int y0, int x1, int y1) noexcept = 0;
+  // One bit per tile, rows of tiles wordsPerTileRow_ words apart; sized to the
+  // bitmap by the watcher before any write can reach it.
+  std::vector<std::uint64_t> kept_;
+  std::size_t wordsPerTileRow_ = 0;
 };
 
 class TBitmap : public TObject {
@@ -263,10 +308,25 @@ class TBitmap : public TObject {
     return ReducedPixel(c);
   }
 
+  // Every write of pixels announces its area (on the bitmap) first, so that a
+  // watcher can keep what was there.
+  void BeforeWrite(int x0, int y0, int x1, int y1) {
+    if (watcher_) watcher_->BeforeWrite(x0, y0, x1, y1);
+  }
+  TPixelWatcher* Watcher() const { return watcher_; }
+  void SetWatcher(TPixelWatcher* watcher) { watcher_ = watcher; }
+  // Exchanges the whole picture with `contents`, telling no watcher: how the
+  // undo history puts a picture back. The canvas and its settings stay.
+  void SwapContents(TBitmapContents& contents);
+  // Grows with every change of pixels, size or format.
+  std::uint64_t ChangeCount() const { return changeCount_; }
+
   // Change tracking for the display: drawing grows the dirty rectangle and,
   // on the first change after it was taken, calls the change hook once.
   void MarkDirty(const TRect& r) {
-    if (!dirtyPending_ || !originalFile_.empty() || r.IsEmpty()) return MarkFirstDirty(r);
+    if (r.IsEmpty()) return;  // nothing changed
+    ++changeCount_;
+    if (!dirtyPending_ || !originalFile_.empty()) return MarkFirstDirty(r);
     dirty_.Left = std::min(dirty_.Left, r.Left);
     dirty_.Top = std::min(dirty_.Top, r.Top);
     dirty_.Right = std::max(dirty_.Right, r.Right);
@@ -296,6 +356,8 @@ class TBitmap : public TObject {
   bool dirtyPending_ = false;
   void (*changeHook_)(void*) = nullptr;
   void* changeContext_ = nullptr;
+  TPixelWatcher* watcher_ = nullptr;
+  std::uint64_t changeCount_ = 0;
   // Cache of the last colour reduced for an indexed or 16-bit depth.
   mutable TColor lastReduced_ = -1;
   mutable std::uint32_t lastStored_ = 0;

@@ -1,0 +1,313 @@
+#include "core/picture_history.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+namespace {
+
+constexpr int kTile = TPixelWatcher::kTileSize;
+
+std::size_t PixelCount(int width, int height) {
+  return width > 0 && height > 0 ? static_cast<std::size_t>(width) * static_cast<std::size_t>(height) : 0;
+}
+
+std::size_t ContentsBytes(const TBitmapContents& c) {
+  return sizeof(TBitmapContents) + c.pixels.capacity() * sizeof(std::uint32_t) +
+         c.format.colorTable.capacity() * sizeof(TColor);
+}
+
+bool SamePicture(const TBitmapContents& c, const TBitmap& bitmap) {
+  if (c.width != bitmap.Width() || c.height != bitmap.Height() || !(c.format == bitmap.Format()))
+    return false;
+  const std::size_t n = PixelCount(c.width, c.height);
+  return c.pixels.size() == n && (n == 0 || std::memcmp(c.pixels.data(), bitmap.Bits(), n * 4) == 0);
+}
+
+}  // namespace
+
+TPictureHistory::TPictureHistory(TBitmap& bitmap, std::size_t budgetBytes)
+    : bitmap_(bitmap), budget_(budgetBytes) {
+  if (ResetBits(bitmap.Width(), bitmap.Height(), false)) bitmap_.SetWatcher(this);
+}
+
+TPictureHistory::~TPictureHistory() {
+  if (bitmap_.Watcher() == this) bitmap_.SetWatcher(nullptr);
+}
+
+// ---- Steps ----
+
+void TPictureHistory::EndStep() {
+  if (commandDepth_ == 0) CloseStep(false);
+}
+
+void TPictureHistory::BeginCommand() {
+  if (commandDepth_++ == 0) CloseStep(false);
+}
+
+void TPictureHistory::EndCommand(bool resize) {
+  if (--commandDepth_ == 0) CloseStep(resize);
+}
+
+void TPictureHistory::CloseStep(bool resize) {
+  if (lost_) {
+    // Older steps would be put back onto a picture they never saw.
+    Clear();
+    return;
+  }
+  DropUnchanged(open_);
+  ResetBits(bitmap_.Width(), bitmap_.Height(), false);
+  if (open_.tiles.empty() && !open_.whole) {
+    Drop(open_);
+    return;
+  }
+  for (Step& step : redo_) Drop(step);
+  redo_.clear();
+  Step step = std::move(open_);
+  open_ = Step{};
+  step.width = bitmap_.Width();
+  step.height = bitmap_.Height();
+  step.resize = resize;
+  if (resize && lastWasResize_ && step.whole && !undo_.empty() && undo_.back().resize && undo_.back().whole) {
+    // The earlier resize already holds the picture from before both.
+    Drop(step);
+    lastWasResize_ = true;
+    if (SamePicture(*undo_.back().whole, bitmap_)) {
+      Drop(undo_.back());
+      undo_.pop_back();
+      lastWasResize_ = false;
+    }
+  } else {
+    undo_.push_back(std::move(step));
+    lastWasResize_ = resize;
+  }
+  Notify();
+}
+
+// Tiles whose pixels the step left as they were cost memory and undo nothing.
+void TPictureHistory::DropUnchanged(Step& step) noexcept {
+  if (step.whole) {
+    if (SamePicture(*step.whole, bitmap_)) Drop(step);
+    return;
+  }
+  const auto unchanged = [this](const Tile& t) {
+    for (int y = 0; y < t.height; ++y)
+      if (std::memcmp(t.pixels.get() + static_cast<std::size_t>(y) * t.width, bitmap_.ScanLine(t.y + y) + t.x,
+                      static_cast<std::size_t>(t.width) * 4) != 0)
+        return false;
+    return true;
+  };
+  const std::size_t before = step.tiles.size();
+  std::erase_if(step.tiles, [&](const Tile& t) {
+    if (!unchanged(t)) return false;
+    const std::size_t bytes = PixelCount(t.width, t.height) * 4 + sizeof(Tile);
+    step.bytes -= bytes;
+    bytes_ -= bytes;
+    return true;
+  });
+  if (before > 0 && step.tiles.empty()) Drop(step);
+}
+
+bool TPictureHistory::Undo() {
+  if (commandDepth_ > 0) return false;
+  CloseStep(false);
+  if (undo_.empty()) return false;
+  Step step = std::move(undo_.back());
+  undo_.pop_back();
+  if (!Apply(step)) {
+    Drop(step);
+    Clear();
+    return false;
+  }
+  redo_.push_back(std::move(step));
+  lastWasResize_ = false;
+  FitBudget();
+  Notify();
+  return true;
+}
+
+bool TPictureHistory::Redo() {
+  if (commandDepth_ > 0) return false;
+  CloseStep(false);
+  if (redo_.empty()) return false;
+  Step step = std::move(redo_.back());
+  redo_.pop_back();
+  if (!Apply(step)) {
+    Drop(step);
+    Clear();
+    return false;
+  }
+  undo_.push_back(std::move(step));
+  lastWasResize_ = false;
+  FitBudget();
+  Notify();
+  return true;
+}
+
+// Exchanges what the step keeps with what the bitmap holds.
+bool TPictureHistory::Apply(Step& step) noexcept {
+  if (step.whole) {
+    bytes_ -= step.bytes;
+    bitmap_.SwapContents(*step.whole);
+    step.bytes = sizeof(Step) + ContentsBytes(*step.whole);
+    bytes_ += step.bytes;
+    return ResetBits(bitmap_.Width(), bitmap_.Height(), false);
+  }
+  // Tiles fit only the picture they were taken from.
+  if (step.width != bitmap_.Width() || step.height != bitmap_.Height()) return false;
+  TRect changed = Rect(step.width, step.height, 0, 0);
+  for (Tile& t : step.tiles) {
+    for (int y = 0; y < t.height; ++y) {
+      std::uint32_t* kept = t.pixels.get() + static_cast<std::size_t>(y) * t.width;
+      std::swap_ranges(kept, kept + t.width, bitmap_.ScanLine(t.y + y) + t.x);
+    }
+    changed = Rect(std::min(changed.Left, t.x), std::min(changed.Top, t.y),
+                   std::max(changed.Right, t.x + t.width), std::max(changed.Bottom, t.y + t.height));
+  }
+  bitmap_.MarkDirty(changed);
+  return true;
+}
+
+void TPictureHistory::Clear() {
+  for (Step& step : undo_) Drop(step);
+  for (Step& step : redo_) Drop(step);
+  undo_.clear();
+  redo_.clear();
+  Drop(open_);
+  lost_ = false;
+  lastWasResize_ = false;
+  if (ResetBits(bitmap_.Width(), bitmap_.Height(), false)) bitmap_.SetWatcher(this);
+  Notify();
+}
+
+// ---- Budget ----
+
+void TPictureHistory::SetBudget(std::size_t bytes) {
+  budget_ = bytes;
+  FitBudget();
+  if (bytes_ > budget_) LoseOpenStep();
+  Notify();
+}
+
+std::size_t TPictureHistory::OpenStepCost(std::size_t bytes) const noexcept {
+  return bytes + (open_.bytes == 0 ? sizeof(Step) : 0);
+}
+
+void TPictureHistory::Charge(std::size_t bytes) noexcept {
+  const std::size_t cost = OpenStepCost(bytes);
+  open_.bytes += cost;
+  bytes_ += cost;
+}
+
+// Room for `bytes` more in the step in progress, made by dropping other steps.
+bool TPictureHistory::MakeRoom(std::size_t bytes) noexcept {
+  const std::size_t cost = OpenStepCost(bytes);
+  while (bytes_ + cost > budget_) {
+    if (undo_.empty() && redo_.empty()) return false;
+    DropFarthest();
+  }
+  return true;
+}
+
+void TPictureHistory::FitBudget() noexcept {
+  while (bytes_ > budget_ && (!undo_.empty() || !redo_.empty())) DropFarthest();
+}
+
+// The step farthest from the picture as it is: the oldest to undo or the last to redo.
+void TPictureHistory::DropFarthest() noexcept {
+  std::deque<Step>& from = undo_.size() >= redo_.size() ? undo_ : redo_;
+  Drop(from.front());
+  from.pop_front();
+}
+
+void TPictureHistory::Drop(Step& step) noexcept {
+  bytes_ -= step.bytes;
+  step = Step{};
+}
+
+void TPictureHistory::LoseOpenStep() noexcept {
+  Drop(open_);
+  lost_ = true;
+  // Nothing more of this step is kept, so no write needs to stop here.
+  ResetBits(bitmap_.Width(), bitmap_.Height(), true);
+}
+
+// ---- Capture ----
+
+void TPictureHistory::Keep(int x0, int y0, int x1, int y1) noexcept {
+  if (x0 >= x1 || y0 >= y1 || lost_ || open_.whole) return;
+  for (int ty = y0 >> kTileShift; ty <= (y1 - 1) >> kTileShift; ++ty) {
+    for (int tx = x0 >> kTileShift; tx <= (x1 - 1) >> kTileShift; ++tx) {
+      const std::size_t word = static_cast<std::size_t>(ty) * wordsPerTileRow_ + (tx >> 6);
+      const std::uint64_t bit = std::uint64_t{1} << (tx & 63);
+      if (kept_[word] & bit) continue;
+      if (!KeepTile(tx, ty)) return LoseOpenStep();
+      kept_[word] |= bit;
+    }
+  }
+}
+
+bool TPictureHistory::KeepTile(int tx, int ty) noexcept {
+  Tile tile;
+  tile.x = tx * kTile;
+  tile.y = ty * kTile;
+  tile.width = std::min(kTile, bitmap_.Width() - tile.x);
+  tile.height = std::min(kTile, bitmap_.Height() - tile.y);
+  const std::size_t bytes = PixelCount(tile.width, tile.height) * 4 + sizeof(Tile);
+  if (!MakeRoom(bytes)) return false;
+  tile.pixels.reset(new (std::nothrow) std::uint32_t[PixelCount(tile.width, tile.height)]);
+  if (!tile.pixels) return false;
+  for (int y = 0; y < tile.height; ++y)
+    std::memcpy(tile.pixels.get() + static_cast<std::size_t>(y) * tile.width,
+                bitmap_.ScanLine(tile.y + y) + tile.x, static_cast<std::size_t>(tile.width) * 4);
+  try {
+    open_.tiles.push_back(std::move(tile));
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  Charge(bytes);
+  return true;
+}
+
+void TPictureHistory::BeforeReplace(TBitmapContents& old, int newWidth, int newHeight) noexcept {
+  if (!lost_ && !open_.whole) {
+    // The picture as the step found it: the old one with its kept tiles put back.
+    for (const Tile& t : open_.tiles)
+      for (int y = 0; y < t.height; ++y)
+        std::memcpy(old.pixels.data() + static_cast<std::size_t>(t.y + y) * old.width + t.x,
+                    t.pixels.get() + static_cast<std::size_t>(y) * t.width,
+                    static_cast<std::size_t>(t.width) * 4);
+    Drop(open_);
+    const std::size_t bytes = ContentsBytes(old);
+    if (MakeRoom(bytes)) {
+      try {
+        open_.whole = std::make_unique<TBitmapContents>(std::move(old));
+        Charge(bytes);
+      } catch (const std::bad_alloc&) {
+      }
+    }
+    if (!open_.whole) lost_ = true;
+  }
+  // The rest of the step changes a picture it already holds whole (or keeps nothing of).
+  ResetBits(newWidth, newHeight, true);
+}
+
+bool TPictureHistory::ResetBits(int width, int height, bool set) noexcept {
+  const std::size_t columns = static_cast<std::size_t>(std::max(width, 0) + kTile - 1) / kTile;
+  const std::size_t rows = static_cast<std::size_t>(std::max(height, 0) + kTile - 1) / kTile;
+  const std::size_t words = (columns + 63) / 64;
+  try {
+    kept_.assign(rows * words, set ? ~std::uint64_t{0} : 0);
+  } catch (const std::bad_alloc&) {
+    // The bits must match the picture before any write may test them.
+    bitmap_.SetWatcher(nullptr);
+    lost_ = true;
+    return false;
+  }
+  wordsPerTileRow_ = words;
+  return true;
+}
+
+void TPictureHistory::Notify() {
+  if (OnChange) OnChange();
+}
