@@ -1,5 +1,6 @@
-// The window layout file "Daubix.ini" beside the executable: seven lines of
-// Top,Left,Width,Height in window creation order.
+// The window layout file "Daubix.ini": seven lines of Top,Left,Width,Height
+// in window creation order. A portable copy keeps it beside the executable;
+// an installed one, in the user's configuration folder.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,7 +9,10 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
+#include <optional>
 #include <string>
+#include <system_error>
 
 #include "app/about_window.h"
 #include "brush/brush_case_window.h"
@@ -19,6 +23,7 @@
 #include "colour/palette_window.h"
 #include "core/file_io.h"
 #include "core/text_fields.h"
+#include "core/version.h"
 
 namespace {
 
@@ -27,14 +32,53 @@ namespace {
 // lines after the seventh are.
 constexpr std::size_t kLayoutReadLimit = 64 * 1024;
 
-std::string LayoutFilePath() {
-  const std::string exe = Application->ExeName();
-  return exe.substr(0, exe.rfind('/') + 1) + "Daubix.ini";
-}
+constexpr char kLayoutFileName[] = "Daubix.ini";
 
 bool FileExists(const std::string& path) {
   struct stat st;
   return ::stat(path.c_str(), &st) == 0;
+}
+
+std::string ExecutableFolder() {
+  const std::string exe = Application->ExeName();
+  return exe.substr(0, exe.rfind('/') + 1);
+}
+
+// An installed copy finds its desktop entry in ../share. Its folder belongs
+// to the package manager and to every user, even where root may write it.
+bool RunsInstalled(const std::string& exeFolder) {
+  return FileExists(exeFolder + "../share/applications/" DAUBIX_APP_ID ".desktop");
+}
+
+// Beside the executable, when this copy may keep it there: a folder that
+// takes new files, or a writable file already in place.
+std::optional<std::string> LayoutFileBesideProgram(bool forWriting) {
+  const std::string folder = ExecutableFolder();
+  if (RunsInstalled(folder)) return std::nullopt;
+  const std::string path = folder + kLayoutFileName;
+  if (!forWriting) return FileExists(path) ? std::optional(path) : std::nullopt;
+  if (::access(folder.c_str(), W_OK | X_OK) == 0 || ::access(path.c_str(), W_OK) == 0) return path;
+  return std::nullopt;
+}
+
+std::string LayoutFileInConfigFolder() {
+  return Application->ConfigFolder() + "/" + kLayoutFileName;
+}
+
+// Beside the program first, then the configuration folder; empty when
+// neither holds a file.
+std::string LayoutFileToRead() {
+  if (const auto beside = LayoutFileBesideProgram(false)) return *beside;
+  const std::string config = LayoutFileInConfigFolder();
+  return FileExists(config) ? config : std::string();
+}
+
+std::string LayoutFileToWrite() {
+  if (const auto beside = LayoutFileBesideProgram(true)) return *beside;
+  // A folder that cannot be made shows up as the file's own create error.
+  std::error_code ignored;
+  std::filesystem::create_directories(Application->ConfigFolder(), ignored);
+  return LayoutFileInConfigFolder();
 }
 
 // Up to kLayoutReadLimit bytes of the file.
@@ -99,13 +143,13 @@ void ArrangeByDefault() {
 }  // namespace
 
 void TForm1::ReadLayoutFile() {
-  const std::string path = LayoutFilePath();
-  if (!FileExists(path)) return;
+  const std::string path = LayoutFileToRead();
+  if (path.empty()) return;
   ReadLayoutRows(ReadFileHead(path), LayoutTable);
 }
 
 void TForm1::ApplyLayout() {
-  if (FileExists(LayoutFilePath())) {
+  if (!LayoutFileToRead().empty()) {
     ApplyRow(Form1, LayoutTable[0]);
     ApplyRow(Form2, LayoutTable[1]);
     ApplyRow(Form3, LayoutTable[2]);
@@ -125,7 +169,7 @@ void TForm1::ApplyLayout() {
 }
 
 void TForm1::WriteLayoutFile() {
-  const std::string path = LayoutFilePath();
+  const std::string path = LayoutFileToWrite();
   std::string text;
   const TForm* const forms[] = {Form1, Form2, Form3, Form4, Form5, Form6, Form7};
   for (const TForm* form : forms) text += FormatBounds(form);

@@ -82,7 +82,8 @@ class TForm1 : public TForm {
   void HSV1Click(TObject* Sender);
   void NDaubix1Click(TObject* Sender);
 
-  // The window layout file "Daubix.ini" beside the executable.
+  // The window layout file "Daubix.ini", beside the executable or in the
+  // user's configuration folder.
   void ReadLayoutFile();   // into LayoutTable, at creation
   void ApplyLayout();      // from the picker's creation, when all windows exist
   void WriteLayoutFile();  // at every close, after the save question

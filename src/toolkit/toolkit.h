@@ -52,6 +52,9 @@ class TApplication : public TObject {
   void ProcessMessages();
   // Full path of the running program file.
   std::string ExeName() const;
+  // The user's configuration folder for this program (~/.config/Daubix),
+  // which may not exist yet.
+  std::string ConfigFolder() const;
   // The error box: captioned with the title, the message with "." appended
   // when its last character sorts after ".".
   void ShowException(const std::string& message);

@@ -7,10 +7,12 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QTranslator>
 #include <algorithm>
 #include <exception>
 
+#include "core/version.h"
 #include "toolkit/toolkit_qt.h"
 #include "toolkit/toolkit_testing.h"
 
@@ -75,6 +77,12 @@ std::string TApplication::ExeName() const {
   const std::string& overridden = Testing::ExecutablePathOverride();
   if (!overridden.empty()) return overridden;
   return ToStdString(QCoreApplication::applicationFilePath());
+}
+
+std::string TApplication::ConfigFolder() const {
+  const std::string& overridden = Testing::ConfigFolderOverride();
+  if (!overridden.empty()) return overridden;
+  return ToStdString(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
 }
 
 void TApplication::ShowException(const std::string& message) {
@@ -142,6 +150,10 @@ void InitializeToolkit() {
   if (Application) return;
   Application = new TApplication;
   Screen = new TScreen;
+  // Names the configuration folder (~/.config/Daubix) and, through the
+  // desktop id, ties the windows to the installed desktop entry and icon.
+  QCoreApplication::setApplicationName(QStringLiteral("Daubix"));
+  QGuiApplication::setDesktopFileName(QStringLiteral(DAUBIX_APP_ID));
   QFont::insertSubstitution(QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic"));
   QFont::insertSubstitution(QStringLiteral("MS PGothic"), QStringLiteral("IPAPGothic"));
   QFont font(QStringLiteral("ＭＳ Ｐゴシック"));

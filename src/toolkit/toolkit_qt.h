@@ -111,4 +111,5 @@ std::optional<bool> TakeConfirmation(const std::string& question);
 std::optional<std::optional<std::string>> TakeFileAnswer();
 std::optional<std::optional<TColor>> TakeColorAnswer();
 const std::string& ExecutablePathOverride();
+const std::string& ConfigFolderOverride();
 }  // namespace Testing

@@ -17,6 +17,7 @@ struct Script {
   std::vector<std::string> questions;
   std::vector<std::string> unanswered;
   std::string executablePath;
+  std::string configFolder;
 };
 
 Script& State() {
@@ -27,10 +28,12 @@ Script& State() {
 }  // namespace
 
 void Reset() {
-  const std::string path = State().executablePath;  // set and cleared by its own call
+  // The redirected folders are set and cleared by their own calls.
+  const std::string path = State().executablePath, config = State().configFolder;
   State() = Script{};
   State().active = true;
   State().executablePath = path;
+  State().configFolder = config;
 }
 
 bool Active() {
@@ -64,6 +67,10 @@ int PendingAnswers() {
 
 void SetExecutablePath(const std::string& path) {
   State().executablePath = path;
+}
+
+void SetConfigFolder(const std::string& folder) {
+  State().configFolder = folder;
 }
 
 // ---- Consumed by the toolkit ----
@@ -103,6 +110,10 @@ std::optional<std::optional<TColor>> TakeColorAnswer() {
 
 const std::string& ExecutablePathOverride() {
   return State().executablePath;
+}
+
+const std::string& ConfigFolderOverride() {
+  return State().configFolder;
 }
 
 }  // namespace Testing

@@ -32,5 +32,7 @@ int PendingAnswers();
 // Makes Application->ExeName() return this path (files kept beside the
 // program then go to its folder); empty restores the real one.
 void SetExecutablePath(const std::string& path);
+// Makes Application->ConfigFolder() return this folder; empty restores the real one.
+void SetConfigFolder(const std::string& folder);
 
 }  // namespace Testing

@@ -23,6 +23,7 @@
 #include "colour/colour_chart_window.h"
 #include "colour/hsv_picker_window.h"
 #include "colour/palette_window.h"
+#include "core/version.h"
 #include "support/immutable_folder.h"
 #include "support/window_set_fixture.h"
 
@@ -225,18 +226,75 @@ TEST_F(LayoutFileTest, WindowsOffEveryScreenComeBackOnScreen) {
   ExpectCanvasFillsClientArea();
 }
 
-// Installed where the user may not write: the message, and still the program quits.
-TEST_F(LayoutFileTest, UnwritableLocationShowsTheMessageAndCloses) {
-  const std::string gone = (Folder() / "gone" / "Daubix.ini").string();
-  Testing::SetExecutablePath((Folder() / "gone" / "daubix").string());
-  Form1->Modified = true;
-  Testing::AnswerConfirmation(false);
-  Quit();
-  EXPECT_EQ(Testing::AskedQuestions().size(), 1u);
-  EXPECT_EQ(Testing::ShownErrors(),
-            Messages{"ファイル \"" + gone + "\". No such file or directory を作成できません."});
-  EXPECT_FALSE(Form1->Visible());
-  EXPECT_FALSE(std::filesystem::exists(Folder() / "gone"));
+// Where the program's own folder is closed to this copy (missing, closed to
+// new files, or an installed copy's shared bin folder), the layout goes to the
+// configuration folder without a box, and the next start takes it from there.
+TEST_F(LayoutFileTest, ClosedProgramFolderKeepsTheLayoutInTheConfigFolder) {
+  const std::string kFile = LineOf(kCanvas) + LineOf(kBrush) + LineOf(kChart) + LineOf(kPalette) +
+                            LineOf(kAbout) + LineOf(kCase) + LineOf(kPicker);
+  struct Case {
+    const char* name;
+    std::filesystem::path exe;
+    bool closeFolder;
+    std::filesystem::path desktopEntry;  // empty: not an installed copy
+  };
+  const std::filesystem::path prefix = Folder() / "prefix";
+  const Case cases[] = {
+      {"missing folder", Folder() / "gone" / "daubix", false, {}},
+      {"folder closed to new files", Folder() / "closed" / "daubix", true, {}},
+      {"installed copy", prefix / "bin" / "daubix", false,
+       prefix / "share" / "applications" / DAUBIX_APP_ID ".desktop"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove_all(ConfigLayoutFilePath());
+    Restart(kFile);  // windows placed from a file beside the test's program
+    const std::filesystem::path folder = c.exe.parent_path();
+    if (!c.desktopEntry.empty()) {
+      std::filesystem::create_directories(c.desktopEntry.parent_path());
+      std::ofstream(c.desktopEntry) << "[Desktop Entry]\n";
+      std::filesystem::create_directories(folder);
+    }
+    if (c.closeFolder) {
+      std::filesystem::create_directories(folder);
+      if (!SetImmutable(folder, true)) {
+        std::filesystem::remove_all(folder);
+        continue;  // this file system takes no such flag; the other cases still run
+      }
+    }
+    Testing::SetExecutablePath(c.exe.string());
+    const std::string expected = ExpectedFile();
+    Form1->N5->Click();
+    EXPECT_TRUE(Application->Terminated());
+    EXPECT_TRUE(Testing::ShownErrors().empty()) << Testing::ShownErrors().front();
+    EXPECT_EQ(ReadBytes(ConfigLayoutFilePath()), expected);
+    EXPECT_FALSE(std::filesystem::exists(folder / "Daubix.ini"));
+
+    Restart(std::nullopt);  // no file beside the test's program now
+    EXPECT_TRUE(Testing::ShownErrors().empty());
+    EXPECT_EQ(BoundsOf(Form1), kCanvas);
+    EXPECT_EQ(BoundsOf(Form6), kCase);
+    if (c.closeFolder) SetImmutable(folder, false);
+    Testing::SetExecutablePath((Folder() / "daubix").string());
+  }
+}
+
+// A portable copy's own file comes first; the configuration folder's serves
+// when there is none beside the program.
+TEST_F(LayoutFileTest, FileBesideTheProgramIsReadBeforeTheConfigFolders) {
+  const std::string rest =
+      LineOf(kBrush) + LineOf(kChart) + LineOf(kPalette) + LineOf(kAbout) + LineOf(kCase) + LineOf(kPicker);
+  const Bounds inConfig{70, 140, 520, 360};
+  std::filesystem::create_directories(std::filesystem::path(ConfigLayoutFilePath()).parent_path());
+  std::ofstream(ConfigLayoutFilePath(), std::ios::binary) << LineOf(inConfig) + rest;
+  Restart(LineOf(kCanvas) + rest);
+  EXPECT_EQ(BoundsOf(Form1), kCanvas);
+  Restart(std::nullopt);
+  EXPECT_EQ(BoundsOf(Form1), inConfig);
+  // A writable folder keeps a portable copy's layout beside it.
+  const std::string expected = ExpectedFile();
+  EXPECT_EQ(Quit(), expected);
+  EXPECT_EQ(ReadBytes(ConfigLayoutFilePath()), LineOf(inConfig) + rest);
 }
 
 // A folder in the file's place can be neither read nor replaced.

@@ -23,6 +23,8 @@ class WindowSetTest : public testing::Test {
     std::filesystem::remove_all(folder_);
     std::filesystem::create_directories(folder_);
     Testing::SetExecutablePath((folder_ / "daubix").string());
+    // Never the real ~/.config: a layout left there would change the tests.
+    Testing::SetConfigFolder((folder_ / "config" / "Daubix").string());
     BeforeCreate();
     CreateWindowSet();
     if (ShowOnStart()) Form1Show();
@@ -30,6 +32,7 @@ class WindowSetTest : public testing::Test {
   void TearDown() override {
     DestroyWindowSet();
     Testing::SetExecutablePath("");
+    Testing::SetConfigFolder("");
     std::filesystem::remove_all(folder_);
     EXPECT_TRUE(Testing::UnansweredDialogs().empty()) << Testing::UnansweredDialogs().front();
   }
@@ -39,6 +42,7 @@ class WindowSetTest : public testing::Test {
   void Form1Show() { Form1->Show(); }
   std::filesystem::path Folder() const { return folder_; }
   std::string LayoutFilePath() const { return (folder_ / "Daubix.ini").string(); }
+  std::string ConfigLayoutFilePath() const { return (folder_ / "config" / "Daubix" / "Daubix.ini").string(); }
 
  private:
   std::filesystem::path folder_;
