@@ -44,7 +44,13 @@ void CreateWindowSet() {
   Create(Form7);
 }
 
-void RunApplication() {
+void RunApplication(const std::string& pictureFile) {
+  if (!pictureFile.empty()) {
+    // Shown first, so that the size nudges and any error box come as after
+    // the open dialog.
+    Form1->Show();
+    RunHandler([&pictureFile] { Form1->OpenPictureFile(pictureFile); });
+  }
   Application->Run();
 }
 

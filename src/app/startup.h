@@ -2,10 +2,13 @@
 // whole program without running the event loop (after StartToolkit).
 #pragma once
 
+#include <string>
+
 // Loads the tablet library, sets the title, creates the seven windows in order.
 void CreateWindowSet();
-// Shows the main window and runs the event loop until it closes.
-void RunApplication();
+// Shows the main window, opens pictureFile (if not empty) as Open does, and
+// runs the event loop until the main window closes.
+void RunApplication(const std::string& pictureFile = {});
 // Destroys the windows, then releases the tablet library; the globals are
 // null again, so the set can be created anew in the same process.
 void DestroyWindowSet();

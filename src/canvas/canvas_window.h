@@ -7,6 +7,7 @@
 #pragma once
 
 #include <array>
+#include <string>
 
 #include "tablet/wintab.h"
 #include "toolkit/toolkit.h"
@@ -71,6 +72,11 @@ class TForm1 : public TForm {
   // The save question of New and of closing: asks when Modified, writes the
   // picture on yes and a chosen file, then clears Modified.
   void AskSaveQuestion();
+  // Open's question: asks when Modified; only a picture written clears it.
+  void OfferToSaveBeforeOpening();
+  // Open's steps after its dialog, also for a file named on the command line
+  // or dropped on the window: load, nudge the size, clear Modified.
+  void OpenPictureFile(const std::string& path);
 
   // Window and Help menus.
   void N6Click(TObject* Sender);

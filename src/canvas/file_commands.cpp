@@ -33,15 +33,25 @@ void TForm1::N2Click(TObject* /*Sender*/) {
   canvas->Brush->SetColor(CurrentColor);
 }
 
-void TForm1::N3Click(TObject* /*Sender*/) {
+void TForm1::OfferToSaveBeforeOpening() {
   // Unlike New, declining or cancelling the save leaves Modified set, so a
   // cancelled open changes nothing.
   if (Modified && UserWantsToSave() && SavePictureDialog1->Execute()) {
     SavePicture(Image1, SavePictureDialog1);
     Modified = false;
   }
+}
+
+void TForm1::N3Click(TObject* /*Sender*/) {
+  OfferToSaveBeforeOpening();
   if (!OpenPictureDialog1->Execute()) return;
-  Image1->Picture()->Bitmap()->LoadFromFile(OpenPictureDialog1->FileName());
+  OpenPictureFile(OpenPictureDialog1->FileName());
+}
+
+void TForm1::OpenPictureFile(const std::string& path) {
+  // The open dialog offers this name next, as if it had been chosen there.
+  OpenPictureDialog1->SetFileName(path);
+  Image1->Picture()->Bitmap()->LoadFromFile(path);
   // Four separate size changes, each running the canvas resize: the loaded
   // picture is cut to the client area or padded with white, and the window
   // ends at its former size.

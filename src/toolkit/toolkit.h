@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -85,6 +86,18 @@ class TScreen : public TObject {
 // Null until InitializeToolkit.
 extern TApplication* Application;
 extern TScreen* Screen;
+
+// What the command line asks for. With an exit code, the program prints
+// Message (to standard output for 0, else to standard error) and ends.
+struct TCommandLine {
+  std::optional<int> ExitCode;
+  std::string Message;
+  std::string PictureFile;  // absolute; empty when none was given
+};
+// Reads "[options] [FILE]" without a display, so that --help and --version
+// answer anywhere; usage errors exit with 2. The platform's own options
+// (-platform, -style, ...) are let through for StartToolkit.
+TCommandLine ParseCommandLine(int argc, const char* const* argv);
 // Makes the platform's application object from the command line (which it
 // may take options from), then runs InitializeToolkit. Once per process.
 void StartToolkit(int& argc, char** argv);

@@ -2,6 +2,7 @@
 // the dialog seam.
 #include <gtest/gtest.h>
 
+#include <QTimer>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -9,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/startup.h"
 #include "core/bitmap_file.h"
 #include "support/picture_test_util.h"
 #include "support/window_set_fixture.h"
@@ -31,7 +33,11 @@ class FileCommandsTest : public WindowSetTest {
  protected:
   void SetUp() override {
     WindowSetTest::SetUp();
-    // Counts the canvas resizes, to see the nudges of Open (or their absence).
+    CountResizes();
+  }
+  // Counts the canvas resizes, to see the nudges of Open (or their absence).
+  void CountResizes() {
+    resizes_ = 0;
     TNotifyEvent resize = Form1->OnResize;
     Form1->OnResize = [this, resize](TObject* sender) {
       ++resizes_;
@@ -392,6 +398,47 @@ TEST_F(FileCommandsTest, SaveUnderANameWithoutExtensionWritesABitmapThere) {
   EXPECT_FALSE(std::filesystem::exists(PathOf("picture.bmp")));
   EXPECT_EQ(ReadBytes(PathOf("picture")).substr(0, 2), "BM");
   ExpectSavedMark(PathOf("picture"));
+}
+
+// ---- Pictures from outside: named on the command line ----
+
+// `daubix FILE`: opened once the canvas window is up, with Open's nudges and
+// Open's messages in the error box; the program then runs as usual.
+TEST_F(FileCommandsTest, FileNamedAtStartOpensAsOpenDoes) {
+  WritePicture(PathOf("start.bmp"), {"rb", "b."});
+  std::ofstream(PathOf("text.bmp")) << "Plain text, long enough for a file header and more.";
+  struct Case {
+    std::string name, error;
+    int resizes;
+  };
+  const Case cases[] = {
+      {"start.bmp", "", 4},
+      {"text.bmp", "ビットマップイメージが不正です.", 0},
+      {"missing.bmp", "ファイル \"" + PathOf("missing.bmp") + "\". No such file or directory は開けません.",
+       0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    // A program of its own for each file, as each start is.
+    DestroyWindowSet();
+    Testing::Reset();
+    CreateWindowSet();
+    Form1Show();
+    CountResizes();
+    Form1->Image1->Canvas()->SetPixel(1, 1, clRed);
+    // The first thing the running program does is quit.
+    QTimer::singleShot(0, [] { Form1->N5->Click(); });
+    RunApplication(PathOf(c.name));
+    EXPECT_TRUE(Application->Terminated());
+    EXPECT_EQ(Errors(), c.error.empty() ? Questions{} : Questions{c.error});
+    EXPECT_EQ(resizes_, c.resizes);
+    if (c.error.empty())
+      ExpectPicture(Canvas(), 0, 0, {"rb.", "b..", "..."});
+    else
+      ExpectMarked();
+    // The open dialog offers the file next, as if it had been chosen there.
+    EXPECT_EQ(Form1->OpenPictureDialog1->FileName(), PathOf(c.name));
+  }
 }
 
 }  // namespace
