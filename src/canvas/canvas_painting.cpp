@@ -10,6 +10,8 @@ int LastY = -1;
 // painted: queued moves paint their lines first, and this press then goes on
 // with the anchor where they left it.
 void TForm1::Image1MouseDown(TObject* /*Sender*/, TMouseButton /*Button*/, TShiftState Shift, int X, int Y) {
+  // Everything until the release, nested moves included, is one step.
+  History->EndStep();
   Modified = true;
   if (LastX < 0) {
     LastX = X;
@@ -81,6 +83,7 @@ void TForm1::Image1MouseUp(TObject* /*Sender*/, TMouseButton /*Button*/, TShiftS
     LastX = -1;
     LastY = -1;
   }
+  History->EndStep();
 }
 
 void TForm1::FormResize(TObject* /*Sender*/) {
@@ -89,6 +92,7 @@ void TForm1::FormResize(TObject* /*Sender*/) {
 }
 
 void TForm1::FitCanvasToClient() {
+  const TPictureHistory::Command resize(*History, true);
   ResizeImageWhite(Image1, ClientWidth(), ClientHeight());
   Image1->Canvas()->Brush->SetColor(CurrentColor);
 }

@@ -27,7 +27,7 @@ void ResetDrawingState(TForm1* form) {
   LastY = -1;
 }
 
-// Menu bar order File, Window, Help; the Window items in the order shown.
+// Menu bar order File, Edit, Window, Help; the Window items in the order shown.
 void AssembleMenus(TForm1* f) {
   // The canvas and the colour chart entries exist but the user can reach neither.
   for (TMenuItem* unreachable : {f->N7, f->N9}) {
@@ -36,6 +36,9 @@ void AssembleMenus(TForm1* f) {
   }
   f->MainMenu1->Add(f->N1);
   for (TMenuItem* item : {f->N2, f->N3, f->N4, f->N5}) f->N1->Add(item);
+  f->MainMenu1->Add(f->E1);
+  f->E1->Add(f->U1);
+  f->E1->Add(f->R1);
   f->MainMenu1->Add(f->N6);
   for (TMenuItem* item : {f->N7, f->N8, f->N9, f->HSV1, f->N10, f->C1}) f->N6->Add(item);
   f->MainMenu1->Add(f->N11);
@@ -79,6 +82,8 @@ void BindEvents(TForm1* f) {
   BindClick(f->C1, f, &TForm1::C1Click);
   BindClick(f->HSV1, f, &TForm1::HSV1Click);
   BindClick(f->NDaubix1, f, &TForm1::NDaubix1Click);
+  BindClick(f->U1, f, &TForm1::U1Click);
+  BindClick(f->R1, f, &TForm1::R1Click);
 }
 
 }  // namespace
@@ -109,6 +114,14 @@ TForm1::TForm1() {
   C1 = MakeMenuItem(this, "筆入れ(&C)");
   HSV1 = MakeMenuItem(this, "カラーHSV(&H)");
   Image2 = Own(new TImage(this));
+  E1 = MakeMenuItem(this, "編集(&E)");
+  U1 = MakeMenuItem(this, "元に戻す(&U)");
+  U1->SetShortCuts({"Ctrl+Z"});
+  R1 = MakeMenuItem(this, "やり直し(&R)");
+  R1->SetShortCuts({"Ctrl+Y", "Ctrl+Shift+Z"});
+  History = std::make_unique<TPictureHistory>(*Image1->Picture()->Bitmap(), HistoryBudget());
+  History->OnChange = [this] { UpdateEditMenu(); };
+  UpdateEditMenu();
 
   AssembleMenus(this);
   SetClientWidth(600);
@@ -144,6 +157,8 @@ void TForm1::FormShow(TObject* /*Sender*/) {
   Form7->Show();
   Image1->Canvas()->Pen->SetWidth(Form2->ScrollBar1->Position());
   Form2->ScrollBar1Change(nullptr);
+  // The picture the user starts from is where undoing ends.
+  History->Clear();
 }
 
 void TForm1::FormClose(TObject* /*Sender*/, TCloseAction& /*Action*/) {

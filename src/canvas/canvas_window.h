@@ -2,13 +2,16 @@
 // drawing state, the main menu. Its handlers live in several files by
 // concern: shell and menus (canvas/canvas_window.cpp), painting
 // (canvas/canvas_painting.cpp), the cursor overlay (canvas/brush_cursor.cpp),
-// file commands (canvas/file_commands.cpp), the layout file
+// file commands (canvas/file_commands.cpp), undo and redo
+// (canvas/edit_commands.cpp), the layout file
 // (app/layout_file.cpp) and the tablet poll (tablet/pressure_gate.cpp).
 #pragma once
 
 #include <array>
+#include <memory>
 #include <string>
 
+#include "core/picture_history.h"
 #include "tablet/wintab.h"
 #include "toolkit/toolkit.h"
 
@@ -27,6 +30,7 @@ class TForm1 : public TForm {
   TMenuItem *N11, *NDaubix1;
   TMenuItem *C1, *HSV1;
   TImage* Image2;
+  TMenuItem *E1, *U1, *R1;  // the Edit menu: undo and redo
 
   // Fields.
   HCTX TabletContext = 0;
@@ -38,6 +42,8 @@ class TForm1 : public TForm {
   bool TabletAvailable = false;
   // Rows in window creation order; columns Top, Left, Width, Height.
   std::array<std::array<int, 4>, 7> LayoutTable{};
+  // Steps of the picture in Image1: a press to its release, New, Open, a resize.
+  std::unique_ptr<TPictureHistory> History;
 
   // Window events.
   void FormCreate(TObject* Sender);
@@ -78,6 +84,12 @@ class TForm1 : public TForm {
   // or dropped on the window: load, nudge the size, clear Modified.
   void OpenPictureFile(const std::string& path);
 
+  // Edit menu: undo and redo restore the picture exactly and set Modified.
+  void U1Click(TObject* Sender);
+  void R1Click(TObject* Sender);
+  // Each item enabled exactly when there is a step for it.
+  void UpdateEditMenu();
+
   // Window and Help menus.
   void N6Click(TObject* Sender);
   void N7Click(TObject* Sender);
@@ -104,6 +116,10 @@ class TForm1 : public TForm {
 };
 
 extern TForm1* Form1;
+
+// The undo history's byte budget: DAUBIX_UNDO_MEMORY_MB mebibytes where that
+// is set to a number, else 256 MiB.
+std::size_t HistoryBudget();
 
 // The stroke anchor in canvas pixels; -1, -1 when there is none.
 extern int LastX;

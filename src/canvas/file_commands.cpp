@@ -25,6 +25,7 @@ void TForm1::AskSaveQuestion() {
 }
 
 void TForm1::N2Click(TObject* /*Sender*/) {
+  const TPictureHistory::Command command(*History);
   AskSaveQuestion();
   // The canvas keeps its size and the stroke anchor stays where it was.
   TCanvas* canvas = Image1->Canvas();
@@ -49,6 +50,8 @@ void TForm1::N3Click(TObject* /*Sender*/) {
 }
 
 void TForm1::OpenPictureFile(const std::string& path) {
+  // The load and the four resizes are one step.
+  const TPictureHistory::Command command(*History);
   // The open dialog offers this name next, as if it had been chosen there.
   OpenPictureDialog1->SetFileName(path);
   Image1->Picture()->Bitmap()->LoadFromFile(path);

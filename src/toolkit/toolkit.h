@@ -275,6 +275,10 @@ class TMenuItem : public TObject {
   void SetEnabled(bool e);
   bool Checked() const { return checked_; }
   void SetChecked(bool c);
+  // Keys that choose the item while its window is active ("Ctrl+Z",
+  // "Ctrl+Shift+Z"); the first is shown beside the caption. A disabled item
+  // takes none.
+  void SetShortCuts(const std::vector<std::string>& keys);
   void Add(TMenuItem* child);
   int Count() const { return static_cast<int>(children_.size()); }
   TMenuItem* Item(int i) const { return children_[static_cast<std::size_t>(i)]; }

@@ -1,6 +1,7 @@
 // Menus: every item is a QAction; an item with children also has a QMenu,
 // and its click arrives as that menu is about to open.
 #include <QAction>
+#include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
 
@@ -41,6 +42,13 @@ void TMenuItem::SetChecked(bool c) {
   // Checkable only while checked, so an unchecked item shows no box.
   action_->setCheckable(c);
   action_->setChecked(c);
+}
+
+void TMenuItem::SetShortCuts(const std::vector<std::string>& keys) {
+  QList<QKeySequence> sequences;
+  for (const std::string& key : keys)
+    sequences.append(QKeySequence::fromString(ToQString(key), QKeySequence::PortableText));
+  action_->setShortcuts(sequences);
 }
 
 void TMenuItem::Add(TMenuItem* child) {

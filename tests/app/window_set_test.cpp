@@ -59,14 +59,16 @@ TEST_F(WindowSet, StartShowsTheCanvasAndFourToolWindows) {
 }
 
 TEST_F(WindowSet, MenusHaveTheirCaptionsAndHiddenItems) {
-  ASSERT_EQ(Form1->MainMenu1->Count(), 3);
+  ASSERT_EQ(Form1->MainMenu1->Count(), 4);
   EXPECT_EQ(Form1->MainMenu1->Item(0)->Caption(), "ファイル(&F)");
-  EXPECT_EQ(Form1->MainMenu1->Item(1)->Caption(), "ウインドウ(&W)");
-  EXPECT_EQ(Form1->MainMenu1->Item(2)->Caption(), "ヘルプ(&H)");
+  EXPECT_EQ(Form1->MainMenu1->Item(1)->Caption(), "編集(&E)");
+  EXPECT_EQ(Form1->MainMenu1->Item(2)->Caption(), "ウインドウ(&W)");
+  EXPECT_EQ(Form1->MainMenu1->Item(3)->Caption(), "ヘルプ(&H)");
   EXPECT_EQ(Captions(Form1->N1),
             (std::vector<std::string>{"新規作成(&N)", "開く(&O)", "保存(&S)", "終了(&Q)"}));
   EXPECT_EQ(Captions(Form1->N6), (std::vector<std::string>{"カンバス", "ブラシ(&B)", "カラー(&C)",
                                                            "カラーHSV(&H)", "パレット(&P)", "筆入れ(&C)"}));
+  EXPECT_EQ(Captions(Form1->E1), (std::vector<std::string>{"元に戻す(&U)", "やり直し(&R)"}));
   EXPECT_EQ(Captions(Form1->N11), (std::vector<std::string>{"Daubix について(&H)"}));
   for (TMenuItem* hidden : {Form1->N7, Form1->N9}) {
     EXPECT_FALSE(hidden->Visible()) << hidden->Caption();

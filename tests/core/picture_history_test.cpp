@@ -10,27 +10,12 @@
 #include <vector>
 
 #include "core/bitmap_file.h"
+#include "support/picture_test_util.h"
 
 namespace {
 
 constexpr int kTile = TPixelWatcher::kTileSize;
 constexpr std::size_t kTileBytes = kTile * kTile * 4;
-
-TBitmapContents Snapshot(const TBitmap& b) {
-  const std::size_t n = b.Empty() ? 0 : static_cast<std::size_t>(b.Width()) * b.Height();
-  return {b.Width(), b.Height(), b.Format(), std::vector<std::uint32_t>(b.Bits(), b.Bits() + n)};
-}
-
-// The bitmap holds exactly the snapshot: size, format and every pixel.
-void ExpectSame(const TBitmap& b, const TBitmapContents& want, const std::string& what) {
-  ASSERT_EQ(b.Width(), want.width) << what;
-  ASSERT_EQ(b.Height(), want.height) << what;
-  ASSERT_TRUE(b.Format() == want.format) << what << ": pixel format differs";
-  for (int y = 0; y < want.height; ++y)
-    for (int x = 0; x < want.width; ++x)
-      ASSERT_EQ(b.ScanLine(y)[x], want.pixels[static_cast<std::size_t>(y) * want.width + x])
-          << what << ": first difference at " << x << "," << y;
-}
 
 // A picture whose every pixel differs from its neighbours, so that a tile put
 // back one pixel off cannot pass.
@@ -149,15 +134,15 @@ TEST_P(HistoryTest, EveryDrawingIsUndoneAndRedoneExactly) {
     b->Canvas()->Brush->SetColor(0x336699);
     b->Canvas()->Pen->SetColor(0x996633);
     TPictureHistory history(*b);
-    const TBitmapContents before = Snapshot(*b);
+    const TBitmapContents before = PictureSnapshot(*b);
     d.draw(*b);
     history.EndStep();
-    const TBitmapContents after = Snapshot(*b);
+    const TBitmapContents after = PictureSnapshot(*b);
     ASSERT_TRUE(history.CanUndo()) << d.name;
     ASSERT_TRUE(history.Undo()) << d.name;
-    ExpectSame(*b, before, std::string(d.name) + " undone");
+    ExpectSamePicture(*b, before, std::string(d.name) + " undone");
     ASSERT_TRUE(history.Redo()) << d.name;
-    ExpectSame(*b, after, std::string(d.name) + " redone");
+    ExpectSamePicture(*b, after, std::string(d.name) + " redone");
     EXPECT_FALSE(history.CanRedo()) << d.name;
   }
 }
@@ -167,23 +152,23 @@ TEST_P(HistoryTest, EveryDrawingIsUndoneAndRedoneExactly) {
 TEST_P(HistoryTest, ChainOfStepsWalksBackAndForth) {
   auto b = PatternBitmap(150, 100, GetParam());
   TPictureHistory history(*b);
-  std::vector<TBitmapContents> pictures{Snapshot(*b)};
+  std::vector<TBitmapContents> pictures{PictureSnapshot(*b)};
   const std::vector<Drawing> drawings = Drawings();
   for (const Drawing& d : drawings) {
     b->Canvas()->Brush->SetColor(static_cast<TColor>(pictures.size() * 0x0A1B2C & 0xFFFFFF));
     d.draw(*b);
     history.EndStep();
-    pictures.push_back(Snapshot(*b));
+    pictures.push_back(PictureSnapshot(*b));
     ASSERT_EQ(history.UndoCount(), static_cast<int>(pictures.size() - 1)) << d.name << " made no step";
   }
   for (std::size_t i = drawings.size(); i-- > 0;) {
     ASSERT_TRUE(history.Undo());
-    ExpectSame(*b, pictures[i], std::string("undone to before ") + drawings[i].name);
+    ExpectSamePicture(*b, pictures[i], std::string("undone to before ") + drawings[i].name);
   }
   EXPECT_FALSE(history.Undo());
   for (std::size_t i = 0; i < drawings.size(); ++i) {
     ASSERT_TRUE(history.Redo());
-    ExpectSame(*b, pictures[i + 1], std::string("redone ") + drawings[i].name);
+    ExpectSamePicture(*b, pictures[i + 1], std::string("redone ") + drawings[i].name);
   }
   EXPECT_FALSE(history.Redo());
 }
@@ -211,7 +196,7 @@ TEST(HistoryFileTest, EightBitPicturePaintedAndUndoneSavesTheSameBytes) {
 TEST(HistoryStepTest, StepsEndOnlyWhereTheyAreEnded) {
   auto b = PatternBitmap(100, 100);
   TPictureHistory history(*b);
-  const TBitmapContents before = Snapshot(*b);
+  const TBitmapContents before = PictureSnapshot(*b);
   // A press, nested moves, then the release: one step.
   b->Canvas()->SetPixel(5, 5, clRed);
   b->Canvas()->FillRect(Rect(70, 70, 90, 90));
@@ -219,14 +204,14 @@ TEST(HistoryStepTest, StepsEndOnlyWhereTheyAreEnded) {
   history.EndStep();
   EXPECT_EQ(history.UndoCount(), 1);
   history.Undo();
-  ExpectSame(*b, before, "one step undone");
+  ExpectSamePicture(*b, before, "one step undone");
 }
 
 TEST(HistoryStepTest, CommandIsOneStepAndTakesNestedCommands) {
   auto b = PatternBitmap(100, 100);
   TPictureHistory history(*b);
   b->Canvas()->SetPixel(1, 1, clRed);  // in progress when the command begins
-  const TBitmapContents painted = Snapshot(*b);
+  const TBitmapContents painted = PictureSnapshot(*b);
   {
     TPictureHistory::Command open(history);
     b->Assign(20, 10, TPixelFormat{}, std::vector<std::uint32_t>(200, 0xFF000000), {});
@@ -237,7 +222,7 @@ TEST(HistoryStepTest, CommandIsOneStepAndTakesNestedCommands) {
   }
   EXPECT_EQ(history.UndoCount(), 2);
   history.Undo();
-  ExpectSame(*b, painted, "command undone");
+  ExpectSamePicture(*b, painted, "command undone");
 }
 
 TEST(HistoryStepTest, UnchangedPixelsMakeNoStepAndKeepRedo) {
@@ -264,7 +249,7 @@ TEST(HistoryStepTest, UnchangedPixelsMakeNoStepAndKeepRedo) {
 TEST(HistoryStepTest, ResizesInARowAreOneStepAndBackToTheStartNone) {
   auto b = PatternBitmap(100, 100);
   TPictureHistory history(*b);
-  const TBitmapContents before = Snapshot(*b);
+  const TBitmapContents before = PictureSnapshot(*b);
   const auto resize = [&](int w) {
     TPictureHistory::Command command(history, true);
     b->SetWidth(w);
@@ -273,14 +258,14 @@ TEST(HistoryStepTest, ResizesInARowAreOneStepAndBackToTheStartNone) {
   resize(120);
   EXPECT_EQ(history.UndoCount(), 1);
   history.Undo();
-  ExpectSame(*b, before, "two resizes undone");
+  ExpectSamePicture(*b, before, "two resizes undone");
   history.Redo();
   // Wider and back again loses no pixel: no step at all.
   resize(200);
   resize(120);
   EXPECT_EQ(history.UndoCount(), 1);
   history.Undo();
-  ExpectSame(*b, before, "the first two resizes undone");
+  ExpectSamePicture(*b, before, "the first two resizes undone");
 }
 
 // ---- Memory ----
@@ -317,24 +302,24 @@ TEST(HistoryMemoryTest, BudgetDropsTheOldestSteps) {
   const std::size_t step = CostOfOneTileStep();
   auto b = PatternBitmap(kTile * 6, kTile);
   TPictureHistory history(*b, 3 * step + step / 2);
-  std::vector<TBitmapContents> pictures{Snapshot(*b)};
+  std::vector<TBitmapContents> pictures{PictureSnapshot(*b)};
   for (int i = 0; i < 6; ++i) {
     b->Canvas()->SetPixel(i * kTile + 3, 3, clRed);
     history.EndStep();
-    pictures.push_back(Snapshot(*b));
+    pictures.push_back(PictureSnapshot(*b));
     EXPECT_LE(history.BytesHeld(), history.Budget());
   }
   ASSERT_EQ(history.UndoCount(), 3);
   for (int i = 5; i >= 3; --i) {
     ASSERT_TRUE(history.Undo());
-    ExpectSame(*b, pictures[static_cast<std::size_t>(i)], "undone within the budget");
+    ExpectSamePicture(*b, pictures[static_cast<std::size_t>(i)], "undone within the budget");
   }
   EXPECT_FALSE(history.Undo());
   // A smaller budget drops the steps farthest away: here the last ones to redo.
   history.SetBudget(step + step / 2);
   EXPECT_EQ(history.RedoCount(), 1);
   ASSERT_TRUE(history.Redo());
-  ExpectSame(*b, pictures[4], "the nearest step redone");
+  ExpectSamePicture(*b, pictures[4], "the nearest step redone");
 }
 
 TEST(HistoryMemoryTest, StepLargerThanTheBudgetCannotBeUndoneAndLosesNothing) {
@@ -352,17 +337,17 @@ TEST(HistoryMemoryTest, StepLargerThanTheBudgetCannotBeUndoneAndLosesNothing) {
     b->Canvas()->LineTo(x, (x / 16 % 2) * kTile * 2);
     EXPECT_LE(history.BytesHeld(), history.Budget()) << x;
   }
-  const TBitmapContents painted = Snapshot(*b);
+  const TBitmapContents painted = PictureSnapshot(*b);
   history.EndStep();
   EXPECT_FALSE(history.CanUndo());
   EXPECT_FALSE(history.Undo());
-  ExpectSame(*b, painted, "the picture after the stroke");
+  ExpectSamePicture(*b, painted, "the picture after the stroke");
   EXPECT_EQ(history.BytesHeld(), 0u);
   // The history goes on with the next step.
   b->Canvas()->SetPixel(2, 2, clBlue);
   history.EndStep();
   ASSERT_TRUE(history.Undo());
-  ExpectSame(*b, painted, "the next step undone");
+  ExpectSamePicture(*b, painted, "the next step undone");
 }
 
 TEST(HistoryMemoryTest, WholePictureLargerThanTheBudgetIsNoStep) {

@@ -142,3 +142,32 @@ std::unique_ptr<TBitmap> BitmapFromPicture(const std::vector<std::string>& rows,
   }
   return bmp;
 }
+
+TBitmapContents PictureSnapshot(const TBitmap& bmp) {
+  const std::size_t n = bmp.Empty() ? 0 : static_cast<std::size_t>(bmp.Width()) * bmp.Height();
+  return {bmp.Width(), bmp.Height(), bmp.Format(), std::vector<std::uint32_t>(bmp.Bits(), bmp.Bits() + n)};
+}
+
+void ExpectSamePicture(const TBitmap& bmp, const TBitmapContents& want, const std::string& what,
+                       CallSite where) {
+  if (bmp.Width() != want.width || bmp.Height() != want.height) {
+    ADD_FAILURE_AT(where.file, where.line) << what << ": bitmap is " << bmp.Width() << "x" << bmp.Height()
+                                           << ", expected " << want.width << "x" << want.height;
+    return;
+  }
+  if (!(bmp.Format() == want.format)) {
+    ADD_FAILURE_AT(where.file, where.line)
+        << what << ": pixel format " << bmp.PixelDepth() << " bits with " << bmp.ColorTable().size()
+        << " colours, expected " << want.format.depth << " bits with " << want.format.colorTable.size();
+    return;
+  }
+  for (int y = 0; y < want.height; ++y)
+    for (int x = 0; x < want.width; ++x) {
+      const std::uint32_t got = bmp.ScanLine(y)[x];
+      const std::uint32_t expected = want.pixels[static_cast<std::size_t>(y) * want.width + x];
+      if (got == expected) continue;
+      ADD_FAILURE_AT(where.file, where.line) << what << ": first difference at " << x << "," << y << ": got "
+                                             << std::hex << got << ", expected " << expected;
+      return;
+    }
+}

@@ -47,3 +47,9 @@ std::unique_ptr<TBitmap> BitmapFromPicture(const std::vector<std::string>& rows,
 std::vector<std::string> PictureOf(const TBitmap& bmp, const PictureLegend& legend = DefaultLegend());
 std::vector<std::string> PictureOf(const TBitmap& bmp, int x, int y, int w, int h,
                                    const PictureLegend& legend = DefaultLegend());
+
+// Large pictures are compared whole instead: size, pixel format and every
+// pixel word, the first difference reported.
+TBitmapContents PictureSnapshot(const TBitmap& bmp);
+void ExpectSamePicture(const TBitmap& bmp, const TBitmapContents& want, const std::string& what,
+                       CallSite where = {});
