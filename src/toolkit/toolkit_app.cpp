@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QFont>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QMessageBox>
@@ -154,6 +155,11 @@ void InitializeToolkit() {
   // desktop id, ties the windows to the installed desktop entry and icon.
   QCoreApplication::setApplicationName(QStringLiteral("Daubix"));
   QGuiApplication::setDesktopFileName(QStringLiteral(DAUBIX_APP_ID));
+  // Every window carries the program's icon, in the sizes made from its SVG.
+  QIcon icon;
+  for (int size : {48, 128, 256})
+    icon.addFile(QStringLiteral(":/icons/%1/" DAUBIX_APP_ID ".png").arg(size), QSize(size, size));
+  QApplication::setWindowIcon(icon);
   QFont::insertSubstitution(QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic"));
   QFont::insertSubstitution(QStringLiteral("MS PGothic"), QStringLiteral("IPAPGothic"));
   QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
