@@ -68,6 +68,7 @@ void BindEvents(TForm1* f) {
   f->OnClose = [f](TObject* s, TCloseAction& a) { f->FormClose(s, a); };
   f->OnDestroy = [f](TObject* s) { f->FormDestroy(s); };
   f->OnResize = [f](TObject* s) { f->FormResize(s); };
+  f->OnDropFile = [f](TObject* s, const std::string& name) { f->FormDropFile(s, name); };
   BindMouse(f->Image1, f, &TForm1::Image1MouseDown, &TForm1::Image1MouseMove, &TForm1::Image1MouseUp);
   BindMouse(f->Image2, f, &TForm1::Image2MouseDown, &TForm1::Image2MouseMove, &TForm1::Image2MouseUp);
   BindClick(f->N2, f, &TForm1::N2Click);
@@ -129,6 +130,7 @@ TForm1::TForm1() {
   Image1->SetAlign(alClient);
   Image2->SetAlign(alClient);
   Image2->SetTransparent(true);
+  SetAcceptFiles(true);
   BindEvents(this);
 }
 

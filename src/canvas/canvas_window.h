@@ -51,6 +51,8 @@ class TForm1 : public TForm {
   void FormClose(TObject* Sender, TCloseAction& Action);
   void FormDestroy(TObject* Sender);
   void FormResize(TObject* Sender);
+  // A picture dropped from a file manager: Open without its dialog.
+  void FormDropFile(TObject* Sender, const std::string& FileName);
 
   // Painting on the canvas.
   void Image1MouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y);

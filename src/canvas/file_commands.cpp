@@ -1,7 +1,7 @@
 // The File menu of the canvas window: New, Open, Save, Quit and the save
-// question. Errors are not caught here: a failed write or read ends the
-// command where it failed, so nothing after it (clearing Modified, clearing
-// the canvas, the open dialog) happens.
+// question; and Open for a picture named at start or dropped on the window. Errors are not caught here: a
+// failed write or read ends the command where it failed, so nothing after it (clearing Modified, clearing the
+// canvas, the open dialog) happens.
 #include "canvas/canvas_window.h"
 
 namespace {
@@ -47,6 +47,11 @@ void TForm1::N3Click(TObject* /*Sender*/) {
   OfferToSaveBeforeOpening();
   if (!OpenPictureDialog1->Execute()) return;
   OpenPictureFile(OpenPictureDialog1->FileName());
+}
+
+void TForm1::FormDropFile(TObject* /*Sender*/, const std::string& FileName) {
+  OfferToSaveBeforeOpening();
+  OpenPictureFile(FileName);
 }
 
 void TForm1::OpenPictureFile(const std::string& path) {

@@ -34,6 +34,7 @@ using TMouseEvent =
     std::function<void(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y)>;
 using TMouseMoveEvent = std::function<void(TObject* Sender, TShiftState Shift, int X, int Y)>;
 using TCloseEvent = std::function<void(TObject* Sender, TCloseAction& Action)>;
+using TDropFileEvent = std::function<void(TObject* Sender, const std::string& FileName)>;
 
 // Runs a handler the toolkit dispatches: an exception ends the handler and is
 // shown in the error box, then the program goes on. When the outermost
@@ -477,6 +478,10 @@ class TForm : public TObject {
   void SetConstraints(const TSizeConstraints& c);
   const TSizeConstraints& Constraints() const { return constraints_; }
   void SetMenu(TMainMenu* menu);
+  // Lets a file manager drop files on the window: a drag of exactly one local
+  // file is taken (as a copy, never a move), anything else refused; OnDropFile
+  // runs once the drop is over, so that the dragging program is not held.
+  void SetAcceptFiles(bool accept);
   void SetDoubleBuffered(bool d) { doubleBuffered_ = d; }
   bool DoubleBuffered() const { return doubleBuffered_; }
   QWidget* Widget() const;        // the top-level window
@@ -487,6 +492,7 @@ class TForm : public TObject {
   TCloseEvent OnClose;
   TNotifyEvent OnResize;
   TNotifyEvent OnDestroy;
+  TDropFileEvent OnDropFile;
 
   // Run by TApplication::CreateForm and by the window set's destruction.
   void DoCreate();

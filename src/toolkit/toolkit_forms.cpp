@@ -1,10 +1,13 @@
 // Forms: a top-level window with an optional menu bar above a client area
 // that holds the controls, and the controls' common geometry.
 #include <QCloseEvent>
+#include <QDropEvent>
 #include <QGuiApplication>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QResizeEvent>
 #include <QScreen>
+#include <QUrl>
 #include <QWindow>
 #include <algorithm>
 
@@ -82,6 +85,53 @@ void FormWidget::closeEvent(QCloseEvent* event) {
   // The form decides: OnClose, then hide or end the program.
   event->ignore();
   form_->Close();
+}
+
+namespace {
+
+// The one local file a drag carries, or nothing; and only where it may be
+// copied, so that a move can never make the file manager delete it.
+QString DroppableFile(const QDropEvent* event) {
+  const QMimeData* mime = event->mimeData();
+  if (!mime || !mime->hasUrls() || !(event->possibleActions() & Qt::CopyAction)) return {};
+  const QList<QUrl> urls = mime->urls();
+  if (urls.size() != 1 || !urls.first().isLocalFile()) return {};
+  return urls.first().toLocalFile();
+}
+
+void AnswerDrag(QDropEvent* event, bool wanted) {
+  if (!wanted) {
+    event->ignore();
+    return;
+  }
+  event->setDropAction(Qt::CopyAction);
+  event->accept();
+}
+
+}  // namespace
+
+void FormWidget::dragEnterEvent(QDragEnterEvent* event) {
+  AnswerDrag(event, form_->OnDropFile && !DroppableFile(event).isEmpty());
+}
+
+void FormWidget::dragMoveEvent(QDragMoveEvent* event) {
+  AnswerDrag(event, form_->OnDropFile && !DroppableFile(event).isEmpty());
+}
+
+void FormWidget::dropEvent(QDropEvent* event) {
+  const QString file = DroppableFile(event);
+  AnswerDrag(event, form_->OnDropFile && !file.isEmpty());
+  if (!event->isAccepted()) return;
+  // Queued: a question asked inside the drop would hold the file manager's
+  // drag until answered. Dropped with the window if that goes first.
+  QMetaObject::invokeMethod(
+      this,
+      [form = form_, path = ToStdString(file)] {
+        RunHandler([&] {
+          if (form->OnDropFile) form->OnDropFile(form, path);
+        });
+      },
+      Qt::QueuedConnection);
 }
 
 QMenuBar* TForm::Impl::EnsureMenuBar() {
@@ -259,6 +309,10 @@ void TForm::SetFormStyle(TFormStyle s) {
   w->setWindowFlags(FlagsFor(impl_->borderStyle, s));
   w->winId();
   if (wasVisible) w->show();
+}
+
+void TForm::SetAcceptFiles(bool accept) {
+  impl_->window->setAcceptDrops(accept);
 }
 
 void TForm::SetPosition(TPosition p) {

@@ -2,7 +2,12 @@
 // the dialog seam.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QTimer>
+#include <QUrl>
+#include <QWidget>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -438,6 +443,79 @@ TEST_F(FileCommandsTest, FileNamedAtStartOpensAsOpenDoes) {
       ExpectMarked();
     // The open dialog offers the file next, as if it had been chosen there.
     EXPECT_EQ(Form1->OpenPictureDialog1->FileName(), PathOf(c.name));
+  }
+}
+
+// ---- Pictures from outside: dropped from a file manager ----
+
+// What a file manager's drag carries.
+std::unique_ptr<QMimeData> DragOf(const QList<QUrl>& urls, const QString& text = {}) {
+  auto mime = std::make_unique<QMimeData>();
+  if (!urls.isEmpty()) mime->setUrls(urls);
+  if (!text.isEmpty()) mime->setText(text);
+  return mime;
+}
+
+// A drag entering the canvas over its overlay and dropped there, as Qt
+// delivers it; true when the window took the drop.
+bool DropOnCanvas(const QMimeData& mime, Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction) {
+  QWidget* target = Form1->Image2->Widget();
+  const QPoint at(40, 30);
+  QDragEnterEvent enter(at, actions, &mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(target, &enter);
+  if (!enter.isAccepted()) return false;
+  QDropEvent drop(QPointF(at), actions, &mime, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(target, &drop);
+  const bool taken = drop.isAccepted();
+  EXPECT_EQ(drop.dropAction(), taken ? Qt::CopyAction : drop.dropAction());
+  Application->ProcessMessages();  // the file is opened once the drop is over
+  return taken;
+}
+
+TEST_F(FileCommandsTest, DroppedPictureOpensAfterTheSaveQuestion) {
+  WritePicture(PathOf("dropped.bmp"), {"rb", "b."});
+  const auto mime = DragOf({QUrl::fromLocalFile(QString::fromStdString(PathOf("dropped.bmp")))});
+  // Painted on: the question first; a yes saves before the picture comes in.
+  Paint();
+  Testing::AnswerConfirmation(true);
+  Testing::AnswerFileDialog(PathOf("saved.bmp"));
+  EXPECT_TRUE(DropOnCanvas(*mime));
+  EXPECT_EQ(Asked(), Questions{kQuestion});
+  ExpectSavedMark(PathOf("saved.bmp"));
+  ExpectPicture(Canvas(), 0, 0, {"rb.", "b..", "..."});
+  EXPECT_FALSE(Form1->Modified);
+  EXPECT_EQ(resizes_, 4);
+  // Not painted on: no question, and a copy is all that is asked of the drag.
+  Form1->Image1->Canvas()->SetPixel(1, 1, clRed);
+  EXPECT_TRUE(DropOnCanvas(*mime, Qt::CopyAction));
+  EXPECT_EQ(Asked().size(), 1u);
+  ExpectPicture(Canvas(), 0, 0, {"rb.", "b..", "..."});
+  EXPECT_TRUE(Errors().empty());
+}
+
+TEST_F(FileCommandsTest, DropsOtherThanOneLocalFileAreRefused) {
+  WritePicture(PathOf("a.bmp"), {"b"});
+  WritePicture(PathOf("b.bmp"), {"b"});
+  const QUrl a = QUrl::fromLocalFile(QString::fromStdString(PathOf("a.bmp")));
+  const QUrl b = QUrl::fromLocalFile(QString::fromStdString(PathOf("b.bmp")));
+  struct Case {
+    const char* name;
+    std::unique_ptr<QMimeData> mime;
+    Qt::DropActions actions;
+  };
+  Case cases[] = {
+      {"text", DragOf({}, QString::fromStdString(PathOf("a.bmp"))), Qt::CopyAction},
+      {"two files", DragOf({a, b}), Qt::CopyAction},
+      {"a web address", DragOf({QUrl("https://daubix.example.org/a.bmp")}), Qt::CopyAction},
+      {"a move only", DragOf({a}), Qt::MoveAction},
+  };
+  Paint();
+  for (const Case& c : cases) {
+    EXPECT_FALSE(DropOnCanvas(*c.mime, c.actions)) << c.name;
+    EXPECT_TRUE(Asked().empty()) << c.name;
+    EXPECT_TRUE(Form1->Modified) << c.name;
+    ExpectMarked();
+    EXPECT_EQ(resizes_, 0) << c.name;
   }
 }
 
