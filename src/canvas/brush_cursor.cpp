@@ -3,84 +3,115 @@
 #include "canvas/brush_cursor.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "brush/brush_window.h"
 #include "canvas/canvas_window.h"
 
 namespace {
 
-// Where outlines were drawn on the overlay since it was last cleared. Every
-// non-white overlay pixel comes from DrawBrushOutline, so clearing this box
-// leaves exactly what clearing the whole overlay would: a move at 3840 x 2160
-// then touches two brush-sized boxes instead of 33 MB. Outlines drawn on any
-// other bitmap are not recorded; a new overlay bitmap gets one whole clear.
+struct OutlinePlace {
+  int x, y, size;
+  TBrushShape shape;
+};
+
+// The outlines drawn on the overlay since it was last wholly white. Every
+// non-white overlay pixel comes from one of them, so drawing them again in
+// white leaves exactly what clearing the whole overlay would: a move then
+// writes the pixels of two outlines, whatever the brush and canvas size.
+// Outlines drawn on any other bitmap are not recorded; a new overlay bitmap,
+// a change of pen width or too many refreshes between two moves (each of
+// which adds an outline) get one whole clear.
 struct OutlineRecord {
+  static constexpr std::size_t kMaxPlaces = 8;
   const TBitmap* bitmap = nullptr;
-  TRect box{};  // union of outline boxes; empty when none
+  int penWidth = 1;
+  std::vector<OutlinePlace> places;
+  bool overflowed = false;
+
+  bool Covers(const TBitmap* overlay, int pen) const {
+    return bitmap == overlay && penWidth == pen && !overflowed;
+  }
 };
 OutlineRecord gOutlines;
 
-TRect Normalized(const TRect& r) {
-  return Rect(std::min(r.Left, r.Right), std::min(r.Top, r.Bottom), std::max(r.Left, r.Right),
-              std::max(r.Top, r.Bottom));
+void RecordOutline(const TCanvas* canvas, const OutlinePlace& place) {
+  if (&canvas->Bitmap() != gOutlines.bitmap) return;
+  if (gOutlines.places.size() == OutlineRecord::kMaxPlaces || canvas->Pen->Width() != gOutlines.penWidth)
+    gOutlines.overflowed = true;
+  else
+    gOutlines.places.push_back(place);
 }
 
-TRect Union(const TRect& a, const TRect& b) {
-  if (a.IsEmpty()) return b;
-  if (b.IsEmpty()) return a;
-  return Rect(std::min(a.Left, b.Left), std::min(a.Top, b.Top), std::max(a.Right, b.Right),
-              std::max(a.Bottom, b.Bottom));
+struct OutlineColours {
+  TColor outer, inner;
+};
+
+// The outline rule's two figures in the given colours; round ones with the
+// canvas brush as it is, so a hollow brush leaves their insides alone.
+void DrawOutlineFigures(TCanvas* canvas, const OutlinePlace& place, OutlineColours colours) {
+  const bool round = place.shape == TBrushShape::Round;
+  const int h = place.size / 2;
+  const TRect outer = Rect(place.x - h, place.y - h, place.x + h, place.y + h);
+  // For sizes 1 to 3 this box is empty or inverted; drawn as it comes.
+  const TRect inner = Rect(place.x - h + 1, place.y - h + 1, place.x + h - 1, place.y + h - 1);
+
+  canvas->Pen->SetColor(colours.outer);
+  if (round) {
+    canvas->Ellipse(outer);
+  } else {
+    canvas->Brush->SetColor(colours.outer);
+    canvas->FrameRect(outer);
+  }
+  canvas->Pen->SetColor(colours.inner);
+  if (round) {
+    canvas->Ellipse(inner);
+  } else {
+    canvas->Brush->SetColor(colours.inner);
+    canvas->FrameRect(inner);
+  }
 }
 
-void RecordOutline(const TBitmap* bitmap, TRect box, int penWidth) {
-  if (bitmap != gOutlines.bitmap) return;
-  // A wider pen reaches about half its width outside the box; a pixel more
-  // is cheap insurance.
-  InflateRect(box, penWidth, penWidth);
-  gOutlines.box = Union(gOutlines.box, box);
+// On a white overlay the figures' white insides change nothing, and no pixel
+// of the outer outline lies inside the inner figure's inside (that inside is
+// the outer one shrunk by a pixel), so the two outlines drawn with a hollow
+// brush give exactly the rule's pixels. The brush ends as the rule leaves it.
+void DrawHollowOutline(TCanvas* canvas, const OutlinePlace& place, OutlineColours colours) {
+  if (place.shape == TBrushShape::Round) {
+    canvas->Brush->SetStyle(bsClear);
+    DrawOutlineFigures(canvas, place, colours);
+    canvas->Brush->SetStyle(bsSolid);
+  } else {
+    DrawOutlineFigures(canvas, place, colours);
+  }
 }
 
 }  // namespace
 
 void DrawBrushOutline(TCanvas* canvas, int X, int Y, int size, TBrushShape shape) {
-  const bool round = shape == TBrushShape::Round;
-  const int h = size / 2;
-  const TRect outer = Rect(X - h, Y - h, X + h, Y + h);
-  // For sizes 1 to 3 this box is empty or inverted; drawn as it comes.
-  const TRect inner = Rect(X - h + 1, Y - h + 1, X + h - 1, Y + h - 1);
-
-  canvas->Pen->SetColor(clBlack);
-  if (round) {
-    canvas->Ellipse(outer);  // the white brush keeps the inside transparent
-  } else {
-    canvas->Brush->SetColor(clBlack);
-    canvas->FrameRect(outer);
-  }
-  canvas->Pen->SetColor(clSilver);
-  if (round) {
-    canvas->Ellipse(inner);
-  } else {
-    canvas->Brush->SetColor(clSilver);
-    canvas->FrameRect(inner);
-  }
-  RecordOutline(&canvas->Bitmap(), Union(Normalized(outer), Normalized(inner)), canvas->Pen->Width());
+  const OutlinePlace place{X, Y, size, shape};
+  // Round: the white brush keeps the insides transparent.
+  DrawOutlineFigures(canvas, place, {clBlack, clSilver});
+  RecordOutline(canvas, place);
 }
 
 void TForm1::DrawBrushCursor(int X, int Y) {
   TCanvas* canvas = Image2->Canvas();
   TBitmap* overlay = Image2->Picture()->Bitmap();
   canvas->Brush->SetColor(clWhite);
-  if (gOutlines.bitmap == overlay) {
-    canvas->FillRect(gOutlines.box);
+  if (gOutlines.Covers(overlay, canvas->Pen->Width())) {
+    for (const OutlinePlace& place : gOutlines.places) DrawHollowOutline(canvas, place, {clWhite, clWhite});
   } else {
     // The control and its bitmap have the same size; should they ever not,
     // every pixel must still go, or the record below would be wrong.
     canvas->FillRect(Rect(0, 0, std::max(Image2->Width(), overlay->Width()),
                           std::max(Image2->Height(), overlay->Height())));
   }
-  gOutlines = OutlineRecord{overlay, TRect{}};
+  gOutlines = OutlineRecord{overlay, canvas->Pen->Width(), {}, false};
   overlay->SetTransparentColor(clWhite);
-  DrawBrushOutline(canvas, X, Y, Form2->ScrollBar1->Position(), Form2->BrushShape());
+  const OutlinePlace place{X, Y, Form2->ScrollBar1->Position(), Form2->BrushShape()};
+  DrawHollowOutline(canvas, place, {clBlack, clSilver});
+  RecordOutline(canvas, place);
 }
 
 void TForm1::Image2MouseDown(TObject* Sender, TMouseButton Button, TShiftState Shift, int X, int Y) {

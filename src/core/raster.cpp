@@ -186,6 +186,14 @@ using raster::VisibleRows;
 
 namespace {
 
+// What the inside of an ellipse takes: the brush word, or nothing for a
+// hollow brush.
+struct Inside {
+  bool painted;
+  std::uint32_t word;
+  bool Matches(std::uint32_t pen) const { return painted && word == pen; }
+};
+
 // Pen width 0 or 1: the figure is the ellipse of the box itself; a pixel of it
 // with a 4-neighbour outside is outline, the rest is inside. Box 5:
 //
@@ -194,13 +202,13 @@ namespace {
 //   pbbbp
 //   pbbbp
 //   .ppp.
-void DrawThinEllipse(SpanWriter& out, const Box& box, std::uint32_t pen, std::uint32_t brush) {
+void DrawThinEllipse(SpanWriter& out, const Box& box, std::uint32_t pen, Inside brush) {
   const RowRange rows = VisibleRows(out, box.top, box.bottom);
   Span prev = raster::EllipseRowSpan(box, rows.first - 1);
   Span cur = raster::EllipseRowSpan(box, rows.first);
   for (std::int64_t y = rows.first; y < rows.last; ++y) {
     const Span next = raster::EllipseRowSpan(box, y + 1);
-    if (pen == brush) {
+    if (brush.Matches(pen)) {
       out.Fill(y, cur, pen);
     } else if (!cur.Empty()) {
       // Spans are intervals, so the inside of a row is one interval too.
@@ -209,7 +217,7 @@ void DrawThinEllipse(SpanWriter& out, const Box& box, std::uint32_t pen, std::ui
         out.Fill(y, cur, pen);
       } else {
         out.Fill(y, {cur.x0, inner.x0}, pen);
-        out.Fill(y, inner, brush);
+        if (brush.painted) out.Fill(y, inner, brush.word);
         out.Fill(y, {inner.x1, cur.x1}, pen);
       }
     }
@@ -228,8 +236,7 @@ void DrawThinEllipse(SpanWriter& out, const Box& box, std::uint32_t pen, std::ui
 //   ppbbpp
 //   pppppp
 //   .pppp.
-void DrawWideEllipse(SpanWriter& out, const Box& box, std::int64_t w, std::uint32_t pen,
-                     std::uint32_t brush) {
+void DrawWideEllipse(SpanWriter& out, const Box& box, std::int64_t w, std::uint32_t pen, Inside brush) {
   const std::int64_t grow = w / 2, shrink = w - w / 2;
   const Box outer{box.left - grow, box.top - grow, box.right + grow, box.bottom + grow};
   const Box inner{box.left + shrink, box.top + shrink, box.right - shrink, box.bottom - shrink};
@@ -238,11 +245,11 @@ void DrawWideEllipse(SpanWriter& out, const Box& box, std::int64_t w, std::uint3
   for (std::int64_t y = rows.first; y < rows.last; ++y) {
     const Span o = raster::EllipseRowSpan(outer, y);
     const Span i = hasInner ? raster::EllipseRowSpan(inner, y) : Span{};
-    if (i.Empty() || pen == brush) {
+    if (i.Empty() || brush.Matches(pen)) {
       out.Fill(y, o, pen);
     } else {
       out.Fill(y, {o.x0, i.x0}, pen);
-      out.Fill(y, i, brush);
+      if (brush.painted) out.Fill(y, i, brush.word);
       out.Fill(y, {i.x1, o.x1}, pen);
     }
   }
@@ -251,7 +258,7 @@ void DrawWideEllipse(SpanWriter& out, const Box& box, std::int64_t w, std::uint3
 }  // namespace
 
 void TCanvas::FillRect(const TRect& r) {
-  if (r.IsEmpty()) return;
+  if (r.IsEmpty() || brush_.Style() == bsClear) return;
   SpanWriter out(owner_, clip_.get());
   const std::uint32_t word = owner_.StoredPixel(brush_.Color());
   const RowRange rows = VisibleRows(out, r.Top, r.Bottom);
@@ -271,7 +278,7 @@ void TCanvas::FillRect(const TRect& r) {
 // The one-pixel border inside r: columns Left and Right - 1, rows Top and
 // Bottom - 1. A box 1 wide or high is filled.
 void TCanvas::FrameRect(const TRect& r) {
-  if (r.IsEmpty()) return;
+  if (r.IsEmpty() || brush_.Style() == bsClear) return;
   SpanWriter out(owner_, clip_.get());
   const std::uint32_t word = owner_.StoredPixel(brush_.Color());
   const std::int64_t left = r.Left, right = r.Right, top = r.Top, bottom = r.Bottom;
@@ -297,7 +304,8 @@ void TCanvas::Ellipse(int x1, int y1, int x2, int y2) {
   }
   SpanWriter out(owner_, clip_.get());
   const Box box{x1, y1, x2, y2};
-  const std::uint32_t pen = owner_.StoredPixel(pen_.Color()), brush = owner_.StoredPixel(brush_.Color());
+  const std::uint32_t pen = owner_.StoredPixel(pen_.Color());
+  const Inside brush{brush_.Style() == bsSolid, owner_.StoredPixel(brush_.Color())};
   if (pen_.Width() <= 1)
     DrawThinEllipse(out, box, pen, brush);
   else

@@ -76,13 +76,20 @@ class TPen : public TObject {
   int width_ = 1;
 };
 
+// bsClear is the hollow brush: Ellipse draws its outline alone, and FillRect,
+// FrameRect and the text cell's background draw nothing.
+enum TBrushStyle { bsSolid, bsClear };
+
 class TBrush : public TObject {
  public:
   TColor Color() const { return color_; }
   void SetColor(TColor c) { color_ = c; }
+  TBrushStyle Style() const { return style_; }
+  void SetStyle(TBrushStyle s) { style_ = s; }
 
  private:
   TColor color_ = clWhite;
+  TBrushStyle style_ = bsSolid;
 };
 
 class TFont : public TObject {

@@ -33,7 +33,8 @@ class QtTextRenderer : public TTextRenderer {
     {
       QPainter painter(&image);
       // Stored words, so that a bitmap of a reduced depth keeps only colours it can hold.
-      painter.fillRect(cell, QColor::fromRgb(bitmap.StoredPixel(canvas.Brush->Color())));
+      if (canvas.Brush->Style() == bsSolid)
+        painter.fillRect(cell, QColor::fromRgb(bitmap.StoredPixel(canvas.Brush->Color())));
       painter.setFont(font);
       painter.setPen(QColor::fromRgb(bitmap.StoredPixel(canvas.Font->Color())));
       painter.drawText(QPoint(x, y + metrics.ascent()), s);

@@ -101,10 +101,11 @@ TEST_F(BrushCursorTest, OutlineNearAnEdgeIsClipped) {
   EXPECT_EQ(Describe(NonWhiteBounds(Overlay())), Describe(Rect(0, 0, 7, 8)));
 }
 
-// Clearing only where outlines were must leave the overlay exactly as a
+// Erasing only the outlines drawn before must leave the overlay exactly as a
 // whole clear and a redraw would, whatever happened in between: moves far
 // and near, on and off the canvas, size and shape changes with and without a
-// refresh, and canvas resizes.
+// refresh, a dragged size thumb (many refreshes between two moves), and
+// canvas resizes.
 TEST_F(BrushCursorTest, PartialClearMatchesWholeClear) {
   std::mt19937 random(20240611);
   auto uniform = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
@@ -118,7 +119,7 @@ TEST_F(BrushCursorTest, PartialClearMatchesWholeClear) {
   };
   redrawExpected(300, 200);
   for (int step = 0; step < 400; ++step) {
-    const int kind = uniform(0, 9);
+    const int kind = uniform(0, 10);
     std::string what;
     if (kind <= 5) {
       const int x = kind == 0 ? uniform(-600, 1200) : uniform(-20, Overlay().Width() + 20);
@@ -141,6 +142,12 @@ TEST_F(BrushCursorTest, PartialClearMatchesWholeClear) {
         Form2->SpeedButton1Click(nullptr);
       else
         Form2->SpeedButton2Click(nullptr);
+      redrawExpected(Overlay().Width() / 2, Overlay().Height() / 2);
+    } else if (kind == 9) {
+      const int refreshes = uniform(6, 12);
+      what = std::to_string(refreshes) + " thumb positions";
+      for (int i = 0; i < refreshes; ++i)
+        Form2->ScrollBar1->SetPosition(Form2->ScrollBar1->Position() % 60 + 1);
       redrawExpected(Overlay().Width() / 2, Overlay().Height() / 2);
     } else {
       const int w = uniform(200, 700), h = uniform(150, 500);

@@ -1,6 +1,7 @@
 // Pixel rules of the drawing calls, compared picture by picture.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <random>
 
@@ -120,6 +121,45 @@ TEST(EllipseTest, WidePenCentresOutlineOnTheEdge) {
             (std::vector<std::string>{"............", "....####....", "..########..", ".##########.",
                                       ".###rrrr###.", ".###rrrr###.", ".##########.", "..########..",
                                       "....####....", "............"}));
+}
+
+// A hollow brush: ellipses keep their outline and leave their inside as it
+// was; fills and frames draw nothing and mark nothing changed.
+TEST(HollowBrushTest, OutlinesOnlyAndNoFills) {
+  struct Case {
+    int x1, y1, x2, y2, pen;
+  };
+  const Case cases[] = {{1, 1, 4, 4, 1},   {1, 1, 11, 9, 0},  {2, 2, 12, 12, 1}, {3, 2, 11, 12, 2},
+                        {2, 3, 12, 11, 3}, {-3, -2, 8, 9, 1}, {4, 4, 6, 12, 4}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "box " << c.x1 << "," << c.y1 << "," << c.x2 << "," << c.y2 << " pen "
+                                    << c.pen);
+    auto solid = Blank(14, 14), hollow = Blank(14, 14);
+    for (TBitmap* b : {solid.get(), hollow.get()}) {
+      b->Canvas()->Brush->SetColor(clBlue);
+      b->Canvas()->FillRect(Rect(0, 0, 14, 14));
+    }
+    Prepared(*solid, c.pen)->Ellipse(c.x1, c.y1, c.x2, c.y2);
+    TCanvas* h = Prepared(*hollow, c.pen);
+    h->Brush->SetStyle(bsClear);
+    h->Ellipse(c.x1, c.y1, c.x2, c.y2);
+    std::vector<std::string> want = PictureOf(*solid);
+    for (std::string& row : want) std::replace(row.begin(), row.end(), 'r', 'b');
+    ExpectPicture(*hollow, want);
+  }
+  auto b = Blank(8, 8);
+  TCanvas* c = Prepared(*b, 1);
+  c->Brush->SetStyle(bsClear);
+  c->Ellipse(1, 1, 7, 7);
+  ExpectPicture(
+      *b, {"........", "..####..", ".#....#.", ".#....#.", ".#....#.", ".#....#.", "..####..", "........"});
+  b->TakeDirtyRect();
+  c->FillRect(Rect(0, 0, 8, 8));
+  c->FrameRect(Rect(0, 0, 8, 8));
+  EXPECT_EQ(b->TakeDirtyRect(), TRect{});
+  c->Brush->SetStyle(bsSolid);
+  c->FrameRect(Rect(0, 0, 8, 8));
+  EXPECT_EQ(c->Pixel(0, 0), clRed);
 }
 
 TEST(EllipseTest, PartlyOffTheBitmap) {

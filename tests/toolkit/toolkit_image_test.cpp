@@ -216,6 +216,18 @@ TEST_F(ToolkitImageTest, TextOutLeavesItsCellInTheBrushColourAndMovesThePen) {
   EXPECT_EQ(canvas->Pixel(0, 0), clRed);
   EXPECT_EQ(canvas->PenPosX(), 0);
   EXPECT_EQ(canvas->PenPosY(), 0);
+  // A hollow brush leaves the cell's background alone: only glyph pixels change.
+  canvas->Brush->SetStyle(bsClear);
+  ASSERT_LT(32 + width, 60);
+  canvas->TextOut(32, 4, "×10");
+  int glyphs = 0;
+  for (int y = 4; y < cellBottom; ++y)
+    for (int x = 32; x < 32 + width; ++x) {
+      const TColor c = canvas->Pixel(x, y);
+      ASSERT_TRUE(c == clRed || c == clBlack) << x << "," << y;
+      glyphs += c == clBlack;
+    }
+  EXPECT_GT(glyphs, 10);
 }
 
 }  // namespace
