@@ -215,6 +215,7 @@ int main(int argc, char** argv) {
   Testing::SetExecutablePath((scratch / "daubix").string());
   CreateWindowSet();
   Form1->Show();
+  Settle();  // a late configure from the first show would undo the first resize
   PaintCounter counter;
   Form1->Image1->Widget()->installEventFilter(&counter);
   Form1->Image2->Widget()->installEventFilter(&counter);
