@@ -340,6 +340,8 @@ class TBitmap : public TObject {
     dirty_.Bottom = std::max(dirty_.Bottom, r.Bottom);
   }
   TRect TakeDirtyRect();
+  // What changed since the rectangle was last taken, leaving it pending.
+  TRect PendingDirtyRect() const { return dirtyPending_ ? dirty_ : TRect{}; }
   void SetChangeHook(void (*hook)(void* context), void* context);
 
   // Replaces the whole picture (used by the file reader).

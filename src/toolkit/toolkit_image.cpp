@@ -4,7 +4,9 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <algorithm>
 
+#include "core/transparency.h"
 #include "toolkit/toolkit_qt.h"
 
 namespace {
@@ -72,24 +74,67 @@ void ImageWidget::paintEvent(QPaintEvent* event) {
   painter.drawImage(area.topLeft(), pixels, area);
 }
 
-// Builds only the update rectangle, with the transparent colour's pixels left out.
-void ImageWidget::PaintTransparent(QPainter& painter, const TBitmap& bitmap, const QRect& area) {
-  std::uint32_t key;
-  if (bitmap.TransparentColor() == clDefault)
-    key = bitmap.ScanLine(bitmap.Height() - 1)[0];
-  else
-    key = ColorToWord(ColorToRGB(bitmap.TransparentColor()));
-  key &= 0xFFFFFFu;
-  QImage part(area.size(), QImage::Format_ARGB32_Premultiplied);
-  for (int y = 0; y < area.height(); ++y) {
-    const std::uint32_t* src = bitmap.ScanLine(area.top() + y) + area.left();
-    auto* dst = reinterpret_cast<std::uint32_t*>(part.scanLine(y));
-    for (int x = 0; x < area.width(); ++x) {
-      const std::uint32_t rgb = src[x] & 0xFFFFFFu;
-      dst[x] = rgb == key ? 0u : (0xFF000000u | rgb);
-    }
+namespace {
+
+std::uint32_t TransparentKey(const TBitmap& bitmap) {
+  if (bitmap.TransparentColor() == clDefault) return bitmap.ScanLine(bitmap.Height() - 1)[0] & 0xFFFFFFu;
+  return ColorToWord(ColorToRGB(bitmap.TransparentColor())) & 0xFFFFFFu;
+}
+
+// Converts `area` of the picture into `to`, whose pixel (0, 0) is the area's top-left.
+void ConvertKeyed(const TBitmap& bitmap, const QRect& area, std::uint32_t key, QImage& to) {
+  auto* const base = reinterpret_cast<std::uint32_t*>(to.bits());
+  const qsizetype stride = to.bytesPerLine() / 4;
+  for (int y = 0; y < area.height(); ++y)
+    ToKeyedArgb(bitmap.ScanLine(area.top() + y) + area.left(), base + y * stride,
+                static_cast<std::size_t>(area.width()), key);
+}
+
+}  // namespace
+
+// Brings the view up to date where the picture changed; false when there is
+// no memory for it.
+bool ImageWidget::UpdateKeyedView(const TBitmap& bitmap, std::uint32_t key) {
+  const QRect whole(0, 0, bitmap.Width(), bitmap.Height());
+  const TRect pending = bitmap.PendingDirtyRect();  // changes whose repaint request is still queued
+  QRect todo = keyed_.stale | QRect(pending.Left, pending.Top, pending.Width(), pending.Height());
+  if (keyed_.image.size() != whole.size()) {
+    keyed_.image = QImage();  // the old one goes before the new one is made
+    keyed_.image = QImage(whole.size(), QImage::Format_ARGB32_Premultiplied);
+    keyed_.pixels = nullptr;
+    if (keyed_.image.isNull()) return false;
   }
-  painter.drawImage(area.topLeft(), part);
+  if (keyed_.pixels != bitmap.Bits() || keyed_.key != key) todo = whole;
+  keyed_.pixels = bitmap.Bits();
+  keyed_.key = key;
+  keyed_.stale = QRect();
+  todo &= whole;
+  if (todo.isEmpty()) return true;
+  QImage part(reinterpret_cast<uchar*>(keyed_.image.bits()) + todo.top() * keyed_.image.bytesPerLine() +
+                  todo.left() * 4,
+              todo.width(), todo.height(), keyed_.image.bytesPerLine(), QImage::Format_ARGB32_Premultiplied);
+  ConvertKeyed(bitmap, todo, key, part);
+  return true;
+}
+
+// The key colour's pixels are left out; the rest is drawn opaque.
+void ImageWidget::PaintTransparent(QPainter& painter, const TBitmap& bitmap, const QRect& area) {
+  const std::uint32_t key = TransparentKey(bitmap);
+  if (UpdateKeyedView(bitmap, key)) {
+    painter.drawImage(area.topLeft(), keyed_.image, area);
+    return;
+  }
+  // Without memory for a view of the whole picture: the area a few rows at a
+  // time, or, failing even that, nothing until the next repaint.
+  constexpr int kStripPixels = 1 << 16;
+  const int rows = std::clamp(kStripPixels / area.width(), 1, area.height());
+  QImage strip(area.width(), rows, QImage::Format_ARGB32_Premultiplied);
+  if (strip.isNull()) return;
+  for (int top = area.top(); top <= area.bottom(); top += rows) {
+    const QRect band(area.left(), top, area.width(), std::min(rows, area.bottom() + 1 - top));
+    ConvertKeyed(bitmap, band, key, strip);
+    painter.drawImage(band.topLeft(), strip, QRect(QPoint(0, 0), band.size()));
+  }
 }
 
 void ImageWidget::SendMouseDown(QMouseEvent* event, TShiftState extra) {
@@ -163,7 +208,9 @@ void TImage::AttachBitmap(TBitmap* bitmap) {
     bitmap->SetChangeHook(&TImage::BitmapChanged, this);
     bitmap->TakeDirtyRect();  // so that the next change calls the hook
   }
-  if (Widget()) Widget()->update();  // a new or dropped picture: repaint all
+  if (!Widget()) return;
+  static_cast<ImageWidget*>(Widget())->PictureReplaced();
+  Widget()->update();  // a new or dropped picture: repaint all
 }
 
 void TImage::BitmapChanged(void* self) {
@@ -185,10 +232,14 @@ void TImage::FlushDirty() {
   if (size != widget->shownSize) {
     // A smaller picture must uncover what the larger one showed.
     widget->shownSize = size;
+    widget->PictureReplaced();
     widget->update();
     return;
   }
-  if (!r.IsEmpty()) widget->update(QRect(r.Left, r.Top, r.Width(), r.Height()));
+  if (r.IsEmpty()) return;
+  const QRect changed(r.Left, r.Top, r.Width(), r.Height());
+  widget->PictureChanged(changed);
+  widget->update(changed);
 }
 
 void ResizeImageWhite(TImage* image, int width, int height) {

@@ -76,6 +76,10 @@ class ImageWidget : public QWidget {
  public:
   ImageWidget(TImage* image, QWidget* parent);
   QSize shownSize;  // the picture size the last repaint request was for
+  // The picture's pixels changed in r (picture coordinates), or all of them
+  // may have (a new picture).
+  void PictureChanged(const QRect& r) { keyed_.stale |= r; }
+  void PictureReplaced() { keyed_.pixels = nullptr; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -87,7 +91,17 @@ class ImageWidget : public QWidget {
  private:
   void SendMouseDown(QMouseEvent* event, TShiftState extra);
   void PaintTransparent(QPainter& painter, const TBitmap& bitmap, const QRect& area);
+  bool UpdateKeyedView(const TBitmap& bitmap, std::uint32_t key);
   TImage* image_;
+  // A transparent picture as Qt draws it (premultiplied ARGB, the key
+  // colour's pixels transparent), kept between paints and converted again
+  // only where the picture changed.
+  struct KeyedView {
+    QImage image;
+    const std::uint32_t* pixels = nullptr;  // the pixel store it was made from
+    std::uint32_t key = 0;
+    QRect stale;  // changed since it was last converted
+  } keyed_;
 };
 
 class SpeedButtonWidget : public QToolButton {

@@ -8,6 +8,7 @@
 #include <QRegion>
 #include <QTest>
 #include <QWindow>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -111,6 +112,79 @@ TEST_F(ToolkitImageTest, TransparentImageShowsWhatLiesBelowExceptItsOwnColours) 
   overlay->Picture()->Bitmap()->SetTransparentColor(clBlack);
   overlay->Widget()->update();
   ExpectPicture(*Grab(form.ClientWidget(), QRect(0, 0, 4, 3)), {"....", "..r.", "...."});
+}
+
+// What a transparent image shows must follow every change of its picture,
+// also when the screen is painted before the change's repaint request ran:
+// random drawing, transparent colours and sizes, each compared pixel for
+// pixel with the rule (the overlay's pixel unless it is the key colour or
+// the overlay has none there, else the picture below).
+TEST_F(ToolkitImageTest, TransparentImageFollowsEveryChange) {
+  constexpr int kW = 48, kH = 40;
+  TForm form;
+  form.SetClientWidth(kW);
+  form.SetClientHeight(kH);
+  TImage* below = form.Own(new TImage(&form));
+  TImage* overlay = form.Own(new TImage(&form));
+  below->SetBounds(0, 0, kW, kH);
+  overlay->SetBounds(0, 0, kW, kH);
+  overlay->SetTransparent(true);
+  below->Canvas();  // both pictures made, white, at the control's size
+  overlay->Canvas();
+  form.Show();
+  std::mt19937 random(99);
+  auto uniform = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
+  const TColor colours[] = {clWhite, clBlack, clRed, clSilver, clBlue};
+  auto colour = [&] { return uniform(0, 5) == 5 ? uniform(0, 0xFFFFFF) : colours[uniform(0, 4)]; };
+  for (int step = 0; step < 300; ++step) {
+    TImage* target = uniform(0, 4) == 0 ? below : overlay;
+    TCanvas* c = target->Canvas();
+    TBitmap* bitmap = target->Picture()->Bitmap();
+    c->Brush->SetColor(colour());
+    c->Pen->SetColor(colour());
+    const int x = uniform(-10, kW), y = uniform(-10, kH);
+    switch (uniform(0, 5)) {
+      case 0:
+        c->FillRect(Rect(x, y, x + uniform(1, 30), y + uniform(1, 30)));
+        break;
+      case 1:
+        c->Ellipse(x, y, x + uniform(1, 30), y + uniform(1, 30));
+        break;
+      case 2:
+        for (int i = 0; i < 20; ++i) c->SetPixel(uniform(0, kW), uniform(0, kH), colour());
+        break;
+      case 3:
+        bitmap->SetTransparentColor(uniform(0, 1) ? clDefault : colour());
+        target->Widget()->update();
+        break;
+      case 4:
+        if (target == overlay) {  // the picture below keeps covering the control
+          c->Brush->SetColor(clWhite);
+          bitmap->SetWidth(uniform(20, kW));
+          bitmap->SetHeight(uniform(20, kH));
+        }
+        break;
+      default:
+        c->Pen->SetWidth(uniform(1, 9));
+        c->MoveTo(x, y);
+        c->LineTo(uniform(0, kW), uniform(0, kH));
+    }
+    if (uniform(0, 1)) Application->ProcessMessages();  // else painted before the requests run
+    const TBitmap& o = *overlay->Picture()->Bitmap();
+    const TBitmap& b = *below->Picture()->Bitmap();
+    std::uint32_t key = ColorToWord(ColorToRGB(o.TransparentColor()));
+    if (o.TransparentColor() == clDefault) key = o.ScanLine(o.Height() - 1)[0];
+    const auto shown = Grab(form.ClientWidget(), QRect(0, 0, kW, kH));
+    for (int py = 0; py < kH; ++py)
+      for (int px = 0; px < kW; ++px) {
+        const bool onOverlay = px < o.Width() && py < o.Height();
+        const std::uint32_t want = onOverlay && (o.ScanLine(py)[px] & 0xFFFFFFu) != (key & 0xFFFFFFu)
+                                       ? o.ScanLine(py)[px]
+                                       : b.ScanLine(py)[px];
+        ASSERT_EQ(shown->ScanLine(py)[px] & 0xFFFFFFu, want & 0xFFFFFFu)
+            << "step " << step << " at " << px << "," << py;
+      }
+  }
 }
 
 TEST_F(ToolkitImageTest, LaterControlReceivesTheMouseWhereBothLie) {
