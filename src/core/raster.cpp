@@ -80,6 +80,40 @@ Span EllipseRowSpan(const Box& box, std::int64_t y) {
   return {(s - m) / 2, (s + m) / 2 + 1};
 }
 
+namespace {
+
+struct CachedEllipse {
+  std::int64_t w = 0, h = 0;
+  std::vector<Span> rows;
+};
+
+}  // namespace
+
+EllipseRows::EllipseRows(std::int64_t w, std::int64_t h) : w_(w), h_(h) {
+  if (h > kMaxCachedRows) return;
+  thread_local CachedEllipse cache[kCachedSizes];
+  thread_local std::size_t victim = 0;
+  for (const CachedEllipse& c : cache)
+    if (c.w == w && c.h == h) {
+      rows_ = c.rows.data();
+      return;
+    }
+  CachedEllipse& c = cache[victim];
+  victim = (victim + 1) % kCachedSizes;
+  c.rows.resize(static_cast<std::size_t>(h));
+  for (std::int64_t y = 0; y < h; ++y) c.rows[static_cast<std::size_t>(y)] = EllipseRowSpan({0, 0, w, h}, y);
+  c.w = w;
+  c.h = h;
+  rows_ = c.rows.data();
+}
+
+Span EllipseRows::At(const Box& box, std::int64_t y) const {
+  const std::int64_t row = y - box.top;
+  if (row < 0 || row >= h_) return {};
+  const Span s = rows_ ? rows_[row] : EllipseRowSpan({0, 0, w_, h_}, row);
+  return {s.x0 + box.left, s.x1 + box.left};
+}
+
 #if DAUBIX_X86_FILL
 namespace {
 
@@ -204,10 +238,11 @@ struct Inside {
 //   .ppp.
 void DrawThinEllipse(SpanWriter& out, const Box& box, std::uint32_t pen, Inside brush) {
   const RowRange rows = VisibleRows(out, box.top, box.bottom);
-  Span prev = raster::EllipseRowSpan(box, rows.first - 1);
-  Span cur = raster::EllipseRowSpan(box, rows.first);
+  const raster::EllipseRows ellipse(box.right - box.left, box.bottom - box.top);
+  Span prev = ellipse.At(box, rows.first - 1);
+  Span cur = ellipse.At(box, rows.first);
   for (std::int64_t y = rows.first; y < rows.last; ++y) {
-    const Span next = raster::EllipseRowSpan(box, y + 1);
+    const Span next = ellipse.At(box, y + 1);
     if (brush.Matches(pen)) {
       out.Fill(y, cur, pen);
     } else if (!cur.Empty()) {
@@ -504,34 +539,6 @@ class BandRows {
   LinearRows<Int> across_, along_;
 };
 
-// The round ends of a wide line. Rows of the disc of diameter w are kept for
-// the last width used, since a stroke draws many segments of one width.
-class DiscRows {
- public:
-  explicit DiscRows(std::int64_t w) : w_(w) {
-    thread_local std::int64_t cachedWidth = 0;
-    thread_local std::vector<Span> rows;
-    if (w > kMaxCached) return;
-    if (cachedWidth != w) {
-      rows.resize(static_cast<std::size_t>(w));
-      for (std::int64_t y = 0; y < w; ++y)
-        rows[static_cast<std::size_t>(y)] = raster::EllipseRowSpan({0, 0, w, w}, y);
-      cachedWidth = w;
-    }
-    rows_ = rows.data();
-  }
-  // Row y of the disc in `box` (y within the box).
-  Span At(const Box& box, std::int64_t y) const {
-    const Span d = rows_ ? rows_[y - box.top] : raster::EllipseRowSpan({0, 0, w_, w_}, y - box.top);
-    return {d.x0 + box.left, d.x1 + box.left};
-  }
-
- private:
-  static constexpr std::int64_t kMaxCached = 4096;
-  std::int64_t w_;
-  const Span* rows_ = nullptr;
-};
-
 // Width w > 1: every pixel whose centre lies within w / 2 of the segment,
 // i.e. a band with half discs on both ends. The discs are exactly the ellipse
 // of the box (x - w div 2, y - w div 2) of size w, the dot a press stamps, so
@@ -548,14 +555,14 @@ void PaintCapsule(SpanWriter& out, const Segment& seg, std::uint32_t word) {
   const std::int64_t half = seg.w / 2;
   const Box cap0{seg.x0 - half, seg.y0 - half, seg.x0 - half + seg.w, seg.y0 - half + seg.w};
   const Box cap1{seg.x1 - half, seg.y1 - half, seg.x1 - half + seg.w, seg.y1 - half + seg.w};
-  const DiscRows disc(seg.w);
+  const raster::EllipseRows disc(seg.w, seg.w);
   const bool hasBand = seg.x0 != seg.x1 || seg.y0 != seg.y1;
   const RowRange rows = VisibleRows(out, std::min(cap0.top, cap1.top), std::max(cap0.bottom, cap1.bottom));
   BandRows<Int> band(seg, rows.first);
   for (std::int64_t y = rows.first; y < rows.last; ++y) {
     Span s;
-    if (y >= cap0.top && y < cap0.bottom) s = raster::Union(s, disc.At(cap0, y));
-    if (y >= cap1.top && y < cap1.bottom) s = raster::Union(s, disc.At(cap1, y));
+    s = raster::Union(s, disc.At(cap0, y));
+    s = raster::Union(s, disc.At(cap1, y));
     // The shape is convex, so the pieces of a row meet: their hull is the row.
     const Span b = band.Next();
     if (hasBand) s = raster::Union(s, b);

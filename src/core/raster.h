@@ -46,6 +46,23 @@ struct Box {
 //                                 .####.
 Span EllipseRowSpan(const Box& box, std::int64_t y);
 
+// The same rows for boxes of one size w x h, kept for the last few sizes: a
+// stroke draws many discs of one width, the brush cursor the same two
+// outlines at every move. One at a time per thread: making another may reuse
+// this one's rows.
+class EllipseRows {
+ public:
+  EllipseRows(std::int64_t w, std::int64_t h);
+  // Row y of the ellipse in `box` (a box of this size); empty outside it.
+  Span At(const Box& box, std::int64_t y) const;
+
+ private:
+  static constexpr std::int64_t kMaxCachedRows = 4096;
+  static constexpr std::size_t kCachedSizes = 4;
+  std::int64_t w_, h_;
+  const Span* rows_ = nullptr;
+};
+
 // Stores `word` into p[0 .. n): vector stores, as wide as the processor has.
 void FillWords(std::uint32_t* p, std::size_t n, std::uint32_t word);
 

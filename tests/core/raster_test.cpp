@@ -1,4 +1,6 @@
 // Pixel rules of the drawing calls, compared picture by picture.
+#include "core/raster.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -160,6 +162,32 @@ TEST(HollowBrushTest, OutlinesOnlyAndNoFills) {
   c->Brush->SetStyle(bsSolid);
   c->FrameRect(Rect(0, 0, 8, 8));
   EXPECT_EQ(c->Pixel(0, 0), clRed);
+}
+
+// Ellipses whose rows come from the per-size store, drawn in an order that
+// reuses and evicts its entries, against rows computed afresh for each one:
+// outline where a 4-neighbour is outside, brush inside.
+TEST(EllipseTest, RepeatedSizesDrawAsFreshOnes) {
+  std::mt19937 random(5);
+  const int sizes[][2] = {{7, 7}, {30, 12}, {12, 30}, {1, 9}, {25, 25}, {64, 40}};
+  for (int round = 0; round < 200; ++round) {
+    const auto& size = sizes[random() % 6];
+    const int x = static_cast<int>(random() % 80) - 20, y = static_cast<int>(random() % 60) - 20;
+    const raster::Box box{x, y, x + size[0], y + size[1]};
+    auto drawn = Blank(70, 50), fresh = Blank(70, 50);
+    Prepared(*drawn, 1)->Ellipse(x, y, x + size[0], y + size[1]);
+    for (int row = 0; row < 50; ++row) {
+      const raster::Span prev = raster::EllipseRowSpan(box, row - 1), cur = raster::EllipseRowSpan(box, row),
+                         next = raster::EllipseRowSpan(box, row + 1);
+      for (std::int64_t px = std::max<std::int64_t>(cur.x0, 0); px < std::min<std::int64_t>(cur.x1, 70);
+           ++px) {
+        const auto inside = [px](raster::Span s) { return px >= s.x0 && px < s.x1; };
+        const bool outline = !inside(prev) || !inside(next) || px == cur.x0 || px == cur.x1 - 1;
+        fresh->Canvas()->SetPixel(static_cast<int>(px), row, outline ? clBlack : clRed);
+      }
+    }
+    ASSERT_EQ(PictureOf(*drawn), PictureOf(*fresh)) << "round " << round;
+  }
 }
 
 TEST(EllipseTest, PartlyOffTheBitmap) {
