@@ -167,6 +167,9 @@ void InitializeToolkit() {
   QApplication::setFont(font);
   // Hidden tool windows must not end the program; only the main form's close does.
   QGuiApplication::setQuitOnLastWindowClosed(false);
+  // Japanese throughout, whatever the user's locale: Qt's own texts, and
+  // numbers and dates wherever Qt formats them.
+  QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
   static QTranslator translator;
   if (translator.load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"),
                       QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))

@@ -1,7 +1,6 @@
 // Modal boxes and dialogs; under a test script they answer from its queues.
 #include <QColorDialog>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QPushButton>
@@ -89,20 +88,10 @@ bool TOpenPictureDialog::Execute() {
     fileName_ = **answer;
     return true;
   }
-  // Qt's own dialog, so that the Japanese translation applies.
-  QFileDialog dialog(ParentOf(owner_));
-  dialog.setOption(QFileDialog::DontUseNativeDialog);
-  dialog.setAcceptMode(save_ ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-  dialog.setFileMode(save_ ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-  if (save_) dialog.setOption(QFileDialog::DontConfirmOverwrite);
-  if (!filter_.empty()) dialog.setNameFilter(ToQtFilter(filter_));
-  if (!fileName_.empty()) {
-    const QFileInfo last(ToQString(fileName_));
-    dialog.setDirectory(last.absolutePath());
-    dialog.selectFile(last.fileName());
-  }
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
-  fileName_ = ToStdString(dialog.selectedFiles().first());
+  const std::unique_ptr<QFileDialog> dialog =
+      MakePictureDialog(ParentOf(owner_), save_, ToQtFilter(filter_), ToQString(fileName_));
+  if (dialog->exec() != QDialog::Accepted || dialog->selectedFiles().isEmpty()) return false;
+  fileName_ = ToStdString(dialog->selectedFiles().first());
   return true;
 }
 

@@ -8,6 +8,7 @@
 #include <QToolButton>
 #include <QWidget>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -15,6 +16,8 @@
 
 class QMenuBar;
 class QInputDevice;
+class QLabel;
+class QFileDialog;
 
 inline QString ToQString(const std::string& s) {
   return QString::fromStdString(s);
@@ -116,6 +119,29 @@ class SpeedButtonWidget : public QToolButton {
  private:
   TSpeedButton* button_;
 };
+
+// ---- Picture dialogs ----
+
+// Beside the picture dialogs' file list: the selected picture fitted to a box
+// with its aspect kept, and its width, height and bit depth. A file that is
+// not a readable picture (or not a regular file) shows nothing.
+class PicturePreview : public QWidget {
+ public:
+  explicit PicturePreview(QWidget* parent);
+  void ShowPicture(const QString& path);
+  QString FactsText() const;
+  QSize PictureSize() const;  // empty when nothing is shown
+
+ private:
+  QLabel* picture_;
+  QLabel* facts_;
+};
+
+// The open or save picture dialog as Execute shows it (not yet shown): Qt's
+// own, with the preview (object name "picturePreview"), Japanese sizes and
+// dates, and file types told from names, never from contents.
+std::unique_ptr<QFileDialog> MakePictureDialog(QWidget* parent, bool save, const QString& nameFilter,
+                                               const QString& lastName);
 
 // ---- The dialog seam, as the toolkit consumes it ----
 
