@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -105,7 +106,8 @@ std::string TemporaryName(const std::filesystem::path& target, unsigned number) 
 
 // A fresh file beside the target, created with the umask applied (mode 0666).
 int CreateTemporary(const std::filesystem::path& target, std::string& name) {
-  static unsigned counter = 0;
+  // Atomic: the recovery file is written on a thread of its own.
+  static std::atomic<unsigned> counter = 0;
   for (int attempt = 0; attempt < 100; ++attempt) {
     name = TemporaryName(target, ++counter);
     const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);

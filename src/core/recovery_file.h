@@ -1,0 +1,88 @@
+// Where an unsaved picture waits for the next start: one recovery file per
+// process in a folder of the user's, "recovery-<id>.bmp", with a lock file
+// "recovery-<id>.lock" that the process holds while it runs. A file whose
+// lock nobody holds was left by a process that is gone.
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/file_io.h"
+#include "core/surface.h"
+
+// A picture left by a process that is gone, held locked (so that no other
+// starting process offers it too) until this object goes.
+class TLeftPicture {
+ public:
+  TLeftPicture(std::string path, std::string lockPath, FileDescriptor lock)
+      : path_(std::move(path)), lockPath_(std::move(lockPath)), lock_(std::move(lock)) {}
+  const std::string& Path() const { return path_; }
+  // Removes the picture and its lock file.
+  void Delete();
+
+ private:
+  friend class TRecoveryFile;
+  std::string path_, lockPath_;
+  FileDescriptor lock_;
+};
+
+class TRecoveryFile {
+ public:
+  // Nothing is made on disk until the first write.
+  explicit TRecoveryFile(std::string folder);
+  // Waits for a write in progress; the picture file stays, the lock goes.
+  ~TRecoveryFile();
+  TRecoveryFile(const TRecoveryFile&) = delete;
+  TRecoveryFile& operator=(const TRecoveryFile&) = delete;
+
+  const std::string& Path() const { return path_; }
+
+  // Copies the picture now (a copy of the pixel store, no file work) and
+  // writes the copy on a thread of its own, through the safe writer. False,
+  // with nothing copied, while an earlier write is still running.
+  bool WriteInBackground(const TBitmap& picture);
+  // Writes the picture now, after any write in progress; raises the file's
+  // error (on the calling thread).
+  void Write(TBitmap& picture);
+  // Removes this process's file once any write in progress is done.
+  void Remove();
+  // Whether the last background write failed; taken by reading.
+  bool TakeFailure();
+  // Makes the copy buffer hold `pixels` pixels, on the writer's thread, so
+  // that the next copy writes into memory that is already there.
+  void Reserve(std::size_t pixels);
+  // Blocks until no write, removal or reservation is pending.
+  void WaitIdle();
+
+  // Pictures left by processes that are gone, newest first, each held locked.
+  // Lock files without a picture that nobody holds are removed on the way.
+  std::vector<TLeftPicture> FindLeftPictures();
+  // Makes a left picture this process's own recovery file.
+  void Adopt(TLeftPicture& left);
+
+ private:
+  enum class Job { None, Reserve, Write };
+  void StartJob(Job job);
+  void Work();
+  void WriteCopy() noexcept;
+  // Makes the folder and takes this process's lock, once; raises on failure.
+  void EnsureLock();
+
+  std::string folder_, path_, lockPath_;
+  std::optional<FileDescriptor> lock_;
+  // The worker's state; buffer_ and copy_ are the worker's while a job runs.
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  Job job_ = Job::None;
+  std::size_t reserveSize_ = 0;
+  bool removeAfter_ = false, failed_ = false, quit_ = false;
+  std::vector<std::uint32_t> buffer_;  // the copy's pixel store between writes
+  TBitmap copy_;                       // the picture being written
+  std::thread worker_;
+};
