@@ -14,6 +14,7 @@ class QWidget;
 class QSize;
 class QMenu;
 class QAction;
+class QTimer;
 
 // ---- Events ----
 
@@ -57,6 +58,9 @@ class TApplication : public TObject {
   // The user's configuration folder for this program (~/.config/Daubix),
   // which may not exist yet.
   std::string ConfigFolder() const;
+  // The user's state folder for this program ($XDG_STATE_HOME/Daubix, by
+  // default ~/.local/state/Daubix), which may not exist yet.
+  std::string StateFolder() const;
   // The error box: captioned with the title, the message with "." appended
   // when its last character sorts after ".".
   void ShowException(const std::string& message);
@@ -65,14 +69,25 @@ class TApplication : public TObject {
   TForm* MainForm() const { return mainForm_; }
   // Shows the main form and runs the event loop until it closes.
   void Run();
-  void Terminate();
+  // Ends the event loop, and any modal loop running inside it.
+  void Terminate(int exitCode = 0);
   bool Terminated() const { return terminated_; }
+  // What the program should end with: the code Terminate was given.
+  int ExitCode() const { return exitCode_; }
+  // Runs `handler` in the event loop when the desktop session ends (its
+  // commit-data request) or the process gets SIGTERM, SIGHUP or SIGINT. The
+  // signal handlers only write to a pipe; a null handler gives the signals
+  // back their usual effect.
+  void WatchEndOfSession(TNotifyEvent handler);
 
  private:
   friend class TForm;  // a destroyed main form unregisters itself
+  friend void RunEndOfSession();
   std::string title_;
   TForm* mainForm_ = nullptr;
   bool terminated_ = false;
+  int exitCode_ = 0;
+  TNotifyEvent endOfSession_;
 };
 
 class TScreen : public TObject {
@@ -260,6 +275,27 @@ class TLabel : public TControl {
   void SetCaption(const std::string& c);
   void SetAlignment(TAlignment a);
   void SetFontColor(TColor c);
+};
+
+// ---- Timer ----
+
+// Raises OnTimer every Interval milliseconds while enabled, from the event
+// loop (also from ProcessMessages).
+class TTimer : public TObject {
+ public:
+  TTimer();
+  ~TTimer() override;
+  int Interval() const { return interval_; }
+  void SetInterval(int milliseconds);
+  bool Enabled() const { return enabled_; }
+  void SetEnabled(bool e);
+  TNotifyEvent OnTimer;
+
+ private:
+  void Restart();
+  int interval_ = 1000;
+  bool enabled_ = true;
+  QTimer* timer_;
 };
 
 // ---- Menus ----

@@ -9,8 +9,10 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QStandardPaths>
+#include <QTimer>
 #include <QTranslator>
 #include <algorithm>
+#include <cstdlib>
 #include <exception>
 
 #include "core/version.h"
@@ -101,6 +103,7 @@ void TApplication::CreateForm(TForm* form) {
   if (!mainForm_) {
     mainForm_ = form;
     terminated_ = false;
+    exitCode_ = 0;
   }
   form->DoCreate();
 }
@@ -108,12 +111,15 @@ void TApplication::CreateForm(TForm* form) {
 void TApplication::Run() {
   if (!mainForm_) return;
   mainForm_->Show();
+  // A test's script drives the program once the loop runs.
+  QTimer::singleShot(0, [] { Testing::ReplayScript(); });
   if (!terminated_) QApplication::exec();
 }
 
-void TApplication::Terminate() {
+void TApplication::Terminate(int exitCode) {
   terminated_ = true;
-  QCoreApplication::exit(0);
+  exitCode_ = exitCode;
+  QCoreApplication::exit(exitCode);
 }
 
 // ---- Screen ----
@@ -145,6 +151,8 @@ std::vector<TRect> TScreen::MonitorBounds() const {
 void StartToolkit(int& argc, char** argv) {
   if (QCoreApplication::instance() == nullptr) gPlatformApplication = new QApplication(argc, argv);
   InitializeToolkit();
+  // A program that cannot read the script it was given would wait on real dialogs.
+  if (!Testing::LoadScriptFromEnvironment()) std::exit(2);
 }
 
 void InitializeToolkit() {

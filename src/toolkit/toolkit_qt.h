@@ -155,4 +155,7 @@ std::optional<std::optional<std::string>> TakeFileAnswer();
 std::optional<std::optional<TColor>> TakeColorAnswer();
 const std::string& ExecutablePathOverride();
 const std::string& ConfigFolderOverride();
+const std::string& StateFolderOverride();
+// Sends the script's mouse events, if one was read at start.
+void ReplayScript();
 }  // namespace Testing

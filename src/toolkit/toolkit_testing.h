@@ -34,5 +34,20 @@ int PendingAnswers();
 void SetExecutablePath(const std::string& path);
 // Makes Application->ConfigFolder() return this folder; empty restores the real one.
 void SetConfigFolder(const std::string& folder);
+// Makes Application->StateFolder() return this folder; empty restores the real one.
+void SetStateFolder(const std::string& folder);
+
+// The program itself, started by a test, is driven by the script file that
+// the environment variable DAUBIX_TEST_SCRIPT names, read by StartToolkit. Its
+// answers are queued (scripting is on from then, errors also go to standard
+// error); its mouse events go, as Qt mouse events, to whatever lies under
+// the point in the main window's client area, once the event loop runs. One
+// command a line, "#" starts a comment:
+//   confirm yes|no            the answer to the next confirmation box
+//   press|move|release X Y    the left button at (X, Y); after a press, the
+//                             moves and the release go where the press went
+//   touch PATH                makes an empty file when the lines before are done
+// Returns false (and says why on standard error) for a script it cannot read.
+bool LoadScriptFromEnvironment();
 
 }  // namespace Testing
