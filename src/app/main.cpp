@@ -13,8 +13,8 @@ int main(int argc, char** argv) {
   }
   StartToolkit(argc, argv);
   CreateWindowSet();
-  RunApplication(command.PictureFile);
+  const int status = RunApplication(command.PictureFile);
   DestroyWindowSet();
   FinalizeToolkit();
-  return 0;
+  return status;
 }

@@ -44,14 +44,19 @@ void CreateWindowSet() {
   Create(Form7);
 }
 
-void RunApplication(const std::string& pictureFile) {
-  if (!pictureFile.empty()) {
-    // Shown first, so that the size nudges and any error box come as after
-    // the open dialog.
-    Form1->Show();
-    RunHandler([&pictureFile] { Form1->OpenPictureFile(pictureFile); });
-  }
+int RunApplication(const std::string& pictureFile) {
+  Application->WatchEndOfSession([](TObject*) {
+    if (Form1) Form1->EndSession();
+  });
+  // Shown first, so that the size nudges and any error box come as after
+  // the open dialog.
+  Form1->Show();
+  // A recovered picture first: opening the file then asks whether to save it.
+  RunHandler([] { Form1->OfferRecovery(); });
+  if (!pictureFile.empty()) RunHandler([&pictureFile] { Form1->OpenPictureFile(pictureFile); });
+  Form1->StartAutosave();
   Application->Run();
+  return Application->ExitCode();
 }
 
 void DestroyWindowSet() {

@@ -85,6 +85,7 @@ void BindEvents(TForm1* f) {
   BindClick(f->NDaubix1, f, &TForm1::NDaubix1Click);
   BindClick(f->U1, f, &TForm1::U1Click);
   BindClick(f->R1, f, &TForm1::R1Click);
+  f->Timer1->OnTimer = [f](TObject* s) { f->Timer1Timer(s); };
 }
 
 }  // namespace
@@ -123,6 +124,10 @@ TForm1::TForm1() {
   History = std::make_unique<TPictureHistory>(*Image1->Picture()->Bitmap(), HistoryBudget());
   History->OnChange = [this] { UpdateEditMenu(); };
   UpdateEditMenu();
+  Timer1 = Own(new TTimer);
+  Timer1->SetEnabled(false);
+  Timer1->SetInterval(AutosaveInterval());
+  Recovery = std::make_unique<TRecoveryFile>(Application->StateFolder());
 
   AssembleMenus(this);
   SetClientWidth(600);
@@ -159,13 +164,15 @@ void TForm1::FormShow(TObject* /*Sender*/) {
   Form7->Show();
   Image1->Canvas()->Pen->SetWidth(Form2->ScrollBar1->Position());
   Form2->ScrollBar1Change(nullptr);
-  // The picture the user starts from is where undoing ends.
+  // The picture the user starts from is where undoing ends, and needs no recovery.
   History->Clear();
+  CleanChangeCount = Image1->Picture()->Bitmap()->ChangeCount();
 }
 
 void TForm1::FormClose(TObject* /*Sender*/, TCloseAction& /*Action*/) {
   AskSaveQuestion();
   WriteLayoutFile();
+  FinishRecovery();
 }
 
 void TForm1::FormDestroy(TObject* /*Sender*/) {

@@ -8,10 +8,13 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "core/picture_history.h"
+#include "core/recovery_file.h"
 #include "tablet/wintab.h"
 #include "toolkit/toolkit.h"
 
@@ -31,6 +34,7 @@ class TForm1 : public TForm {
   TMenuItem *C1, *HSV1;
   TImage* Image2;
   TMenuItem *E1, *U1, *R1;  // the Edit menu: undo and redo
+  TTimer* Timer1;           // autosave, once the program runs its event loop
 
   // Fields.
   HCTX TabletContext = 0;
@@ -44,6 +48,15 @@ class TForm1 : public TForm {
   std::array<std::array<int, 4>, 7> LayoutTable{};
   // Steps of the picture in Image1: a press to its release, New, Open, a resize.
   std::unique_ptr<TPictureHistory> History;
+  // Where the picture waits for the next start when it was not saved.
+  std::unique_ptr<TRecoveryFile> Recovery;
+  // The picture's change count when it last needed no recovery file (saved,
+  // opened, new, let go at the save question), and when it was last autosaved.
+  std::uint64_t CleanChangeCount = 0;
+  std::optional<std::uint64_t> AutosavedChangeCount;
+  // A termination signal or the session's end is being handled: nothing may
+  // remove the recovery file any more.
+  bool EndingSession = false;
 
   // Window events.
   void FormCreate(TObject* Sender);
@@ -85,6 +98,26 @@ class TForm1 : public TForm {
   // Open's steps after its dialog, also for a file named on the command line
   // or dropped on the window: load, nudge the size, clear Modified.
   void OpenPictureFile(const std::string& path);
+  // The load and the four size nudges, as one step of the history.
+  void LoadPictureFile(const std::string& path);
+
+  // Keeping unsaved work (app/recovery.cpp). Autosave writes the picture in
+  // the background, at most every Timer1 interval, while it is modified and
+  // unsaved.
+  void StartAutosave();
+  void Timer1Timer(TObject* Sender);
+  // At start: offers each picture a process now gone left unsaved, until one
+  // is taken (loaded as Open does, Modified set) or all are declined.
+  void OfferRecovery();
+  // A termination signal or the session's end: the recovery file and the
+  // layout file are written, no question is asked, the program ends.
+  void EndSession();
+  // The picture as it is needs no recovery file: it was saved, opened or
+  // made new, or the user let it go.
+  void MarkPictureClean();
+  // At a clean close: the recovery file goes, unless the picture was neither
+  // saved nor let go (a save dialog cancelled), when it is written now.
+  void FinishRecovery();
 
   // Edit menu: undo and redo restore the picture exactly and set Modified.
   void U1Click(TObject* Sender);
@@ -118,6 +151,10 @@ class TForm1 : public TForm {
 };
 
 extern TForm1* Form1;
+
+// Milliseconds between autosaves: DAUBIX_AUTOSAVE_INTERVAL_MS where that is
+// set to a positive number (tests use it), else 60 seconds.
+int AutosaveInterval();
 
 // The undo history's byte budget: DAUBIX_UNDO_MEMORY_MB mebibytes where that
 // is set to a number, else 256 MiB.

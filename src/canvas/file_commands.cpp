@@ -8,8 +8,9 @@ namespace {
 
 // Writes the canvas bitmap (never the overlay) as a bitmap file under exactly
 // the chosen name, whatever its extension.
-void SavePicture(TImage* image, const TSavePictureDialog* dialog) {
-  image->Picture()->Bitmap()->SaveToFile(dialog->FileName());
+void SavePicture(TForm1* form) {
+  form->Image1->Picture()->Bitmap()->SaveToFile(form->SavePictureDialog1->FileName());
+  form->MarkPictureClean();
 }
 
 bool UserWantsToSave() {
@@ -19,8 +20,13 @@ bool UserWantsToSave() {
 }  // namespace
 
 void TForm1::AskSaveQuestion() {
-  if (!Modified) return;
-  if (UserWantsToSave() && SavePictureDialog1->Execute()) SavePicture(Image1, SavePictureDialog1);
+  // Unasked or answered no, the picture is let go; a cancelled save keeps it
+  // for recovery.
+  if (!Modified) return MarkPictureClean();
+  if (!UserWantsToSave())
+    MarkPictureClean();
+  else if (SavePictureDialog1->Execute())
+    SavePicture(this);
   Modified = false;
 }
 
@@ -32,13 +38,14 @@ void TForm1::N2Click(TObject* /*Sender*/) {
   canvas->Brush->SetColor(clWhite);
   canvas->FillRect(Rect(0, 0, ClientWidth(), ClientHeight()));
   canvas->Brush->SetColor(CurrentColor);
+  MarkPictureClean();
 }
 
 void TForm1::OfferToSaveBeforeOpening() {
   // Unlike New, declining or cancelling the save leaves Modified set, so a
   // cancelled open changes nothing.
   if (Modified && UserWantsToSave() && SavePictureDialog1->Execute()) {
-    SavePicture(Image1, SavePictureDialog1);
+    SavePicture(this);
     Modified = false;
   }
 }
@@ -55,10 +62,15 @@ void TForm1::FormDropFile(TObject* /*Sender*/, const std::string& FileName) {
 }
 
 void TForm1::OpenPictureFile(const std::string& path) {
-  // The load and the four resizes are one step.
-  const TPictureHistory::Command command(*History);
   // The open dialog offers this name next, as if it had been chosen there.
   OpenPictureDialog1->SetFileName(path);
+  LoadPictureFile(path);
+  Modified = false;
+  MarkPictureClean();
+}
+
+void TForm1::LoadPictureFile(const std::string& path) {
+  const TPictureHistory::Command command(*History);
   Image1->Picture()->Bitmap()->LoadFromFile(path);
   // Four separate size changes, each running the canvas resize: the loaded
   // picture is cut to the client area or padded with white, and the window
@@ -67,11 +79,10 @@ void TForm1::OpenPictureFile(const std::string& path) {
   SetHeight(Height() + 1);
   SetWidth(Width() - 1);
   SetHeight(Height() - 1);
-  Modified = false;
 }
 
 void TForm1::N4Click(TObject* /*Sender*/) {
-  if (SavePictureDialog1->Execute()) SavePicture(Image1, SavePictureDialog1);
+  if (SavePictureDialog1->Execute()) SavePicture(this);
 }
 
 void TForm1::N5Click(TObject* /*Sender*/) {

@@ -25,6 +25,8 @@ class WindowSetTest : public testing::Test {
     Testing::SetExecutablePath((folder_ / "daubix").string());
     // Never the real ~/.config: a layout left there would change the tests.
     Testing::SetConfigFolder((folder_ / "config" / "Daubix").string());
+    // Nor the real ~/.local/state, where the user's unsaved pictures wait.
+    Testing::SetStateFolder(StateFolder().string());
     BeforeCreate();
     CreateWindowSet();
     if (ShowOnStart()) Form1Show();
@@ -33,6 +35,7 @@ class WindowSetTest : public testing::Test {
     DestroyWindowSet();
     Testing::SetExecutablePath("");
     Testing::SetConfigFolder("");
+    Testing::SetStateFolder("");
     std::filesystem::remove_all(folder_);
     EXPECT_TRUE(Testing::UnansweredDialogs().empty()) << Testing::UnansweredDialogs().front();
   }
@@ -42,6 +45,7 @@ class WindowSetTest : public testing::Test {
   void Form1Show() { Form1->Show(); }
   std::filesystem::path Folder() const { return folder_; }
   std::string LayoutFilePath() const { return (folder_ / "Daubix.ini").string(); }
+  std::filesystem::path StateFolder() const { return folder_ / "state" / "Daubix"; }
   std::string ConfigLayoutFilePath() const { return (folder_ / "config" / "Daubix" / "Daubix.ini").string(); }
 
  private:

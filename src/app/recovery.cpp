@@ -1,0 +1,128 @@
+// Keeping unsaved work: the autosave of the canvas window's picture, the
+// pictures left by processes that are gone, and the quiet end on a
+// termination signal or at the end of the desktop session.
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <cstdlib>
+#include <string_view>
+
+#include "canvas/canvas_window.h"
+
+namespace {
+
+TBitmap& Picture(TForm1* form) {
+  return *form->Image1->Picture()->Bitmap();
+}
+
+std::size_t PixelCount(TForm1* form) {
+  const TBitmap& picture = Picture(form);
+  return picture.Empty() ? 0 : static_cast<std::size_t>(picture.Width()) * picture.Height();
+}
+
+// Changed since it last needed no recovery file, and modified by the user.
+bool NeedsRecovery(TForm1* form) {
+  return form->Modified && Picture(form).ChangeCount() != form->CleanChangeCount;
+}
+
+}  // namespace
+
+int AutosaveInterval() {
+  const char* text = std::getenv("DAUBIX_AUTOSAVE_INTERVAL_MS");
+  constexpr int kDefault = 60 * 1000;
+  if (text == nullptr) return kDefault;
+  const std::string_view digits(text);
+  int milliseconds = 0;
+  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), milliseconds);
+  if (error != std::errc() || end != digits.data() + digits.size() || milliseconds <= 0) return kDefault;
+  return milliseconds;
+}
+
+void TForm1::StartAutosave() {
+  // The copy buffer is made ready off this thread, so the first copy meets no page faults.
+  Recovery->Reserve(PixelCount(this));
+  Timer1->SetEnabled(true);
+}
+
+// The copy is taken here; the file is written on the recovery file's thread.
+void TForm1::Timer1Timer(TObject* /*Sender*/) {
+  if (Recovery->TakeFailure()) AutosavedChangeCount.reset();  // try again
+  const std::uint64_t changes = Picture(this).ChangeCount();
+  if (NeedsRecovery(this) && AutosavedChangeCount != changes) {
+    if (Recovery->WriteInBackground(Picture(this))) AutosavedChangeCount = changes;
+  } else {
+    Recovery->Reserve(PixelCount(this));  // a resize may have outgrown the copy buffer
+  }
+}
+
+void TForm1::MarkPictureClean() {
+  if (EndingSession) return;
+  CleanChangeCount = Picture(this).ChangeCount();
+  AutosavedChangeCount.reset();
+  Recovery->Remove();
+}
+
+void TForm1::FinishRecovery() {
+  if (EndingSession) return;
+  if (Picture(this).ChangeCount() == CleanChangeCount) {
+    Recovery->Remove();
+  } else {
+    // The program ends as the user asked; the picture waits for the next start.
+    try {
+      Recovery->Write(Picture(this));
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "daubix: the picture could not be kept for recovery: %s\n", e.what());
+    }
+  }
+  Recovery->WaitIdle();
+}
+
+void TForm1::OfferRecovery() {
+  std::vector<TLeftPicture> left = Recovery->FindLeftPictures();
+  for (TLeftPicture& picture : left) {
+    const bool take = ConfirmationBox("前回保存されなかった絵があります。復元しますか？") == mrYes;
+    if (EndingSession) return;  // the box closed because the program ends: keep the file
+    if (!take) {
+      picture.Delete();
+      continue;
+    }
+    try {
+      LoadPictureFile(picture.Path());
+    } catch (const std::exception& e) {
+      Application->ShowException(e.what());
+      picture.Delete();
+      continue;
+    }
+    Modified = true;
+    try {
+      Recovery->Adopt(picture);
+      AutosavedChangeCount = Picture(this).ChangeCount();
+    } catch (const std::exception&) {
+      // The file stays where it was and is offered again next time.
+    }
+    return;  // one picture per canvas: any others wait for a later start
+  }
+}
+
+void TForm1::EndSession() {
+  if (EndingSession) return;
+  EndingSession = true;
+  int status = 0;
+  try {
+    if (NeedsRecovery(this))
+      Recovery->Write(Picture(this));
+    else
+      Recovery->Remove();
+    Recovery->WaitIdle();
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "daubix: the picture could not be kept for recovery: %s\n", e.what());
+    status = 1;
+  }
+  try {
+    WriteLayoutFile();
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "daubix: %s\n", e.what());
+    status = 1;
+  }
+  Application->Terminate(status);
+}

@@ -1,0 +1,192 @@
+// The real program, started as a child process offscreen: painted through Qt
+// mouse events from a script, killed once an autosave holds the picture, then
+// started again to take the picture back, and ended by SIGTERM.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QPoint>
+#include <QTest>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/picture_test_util.h"
+#include "support/window_set_fixture.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Generous bounds for a busy machine: they stop a broken child from hanging
+// the test, they measure nothing.
+constexpr auto kPatience = std::chrono::seconds(90);
+
+bool WaitFor(const std::function<bool()>& done) {
+  const auto giveUp = std::chrono::steady_clock::now() + kPatience;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > giveUp) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return true;
+}
+
+std::string ReadText(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The drag every script and the in-process replay make, in client pixels.
+const std::vector<QPoint> kDrag = {{100, 100}, {130, 110}, {170, 135}, {220, 150}, {260, 190}, {300, 200}};
+
+class RecoveryProcessTest : public WindowSetTest {
+ protected:
+  void SetUp() override {
+    WindowSetTest::SetUp();
+    // A copy of the program in a folder of its own keeps its layout file there.
+    fs::create_directories(Folder() / "bin");
+    fs::copy_file(DAUBIX_EXECUTABLE, Program());
+  }
+  void TearDown() override {
+    if (child_ > 0) {
+      ::kill(child_, SIGKILL);
+      ::waitpid(child_, nullptr, 0);
+    }
+    WindowSetTest::TearDown();
+  }
+  fs::path Program() const { return Folder() / "bin" / "daubix"; }
+  fs::path ChildState() const { return Folder() / "child-state" / "Daubix"; }
+  fs::path Marker(const std::string& name) const { return Folder() / (name + ".done"); }
+
+  // Starts the program with `script`; it says when it is done by making the marker.
+  void Start(const std::string& name, const std::string& script) {
+    const fs::path scriptPath = Folder() / (name + ".script");
+    std::ofstream(scriptPath) << script << "touch " << Marker(name).string() << "\n";
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) {
+      const std::string entry(*e);
+      if (!entry.starts_with("DAUBIX_") && !entry.starts_with("XDG_STATE_HOME=") &&
+          !entry.starts_with("XDG_CONFIG_HOME=") && !entry.starts_with("QT_QPA_PLATFORM="))
+        env.push_back(entry);
+    }
+    env.push_back("QT_QPA_PLATFORM=offscreen");
+    env.push_back("XDG_STATE_HOME=" + (Folder() / "child-state").string());
+    env.push_back("XDG_CONFIG_HOME=" + (Folder() / "child-config").string());
+    env.push_back("DAUBIX_TEST_SCRIPT=" + scriptPath.string());
+    env.push_back("DAUBIX_AUTOSAVE_INTERVAL_MS=50");
+    std::vector<char*> envp;
+    for (std::string& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    std::string program = Program().string();
+    char* argv[] = {program.data(), nullptr};
+    log_ = Folder() / (name + ".log");
+    posix_spawn_file_actions_t files;
+    posix_spawn_file_actions_init(&files);
+    posix_spawn_file_actions_addopen(&files, STDOUT_FILENO, log_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_adddup2(&files, STDOUT_FILENO, STDERR_FILENO);
+    const int error = posix_spawn(&child_, program.c_str(), &files, nullptr, argv, envp.data());
+    posix_spawn_file_actions_destroy(&files);
+    ASSERT_EQ(error, 0) << "cannot start " << program;
+    ASSERT_TRUE(WaitFor([&] { return fs::exists(Marker(name)) || Exited(); }))
+        << name << " did not finish its script; its output:\n"
+        << ReadText(log_);
+    ASSERT_FALSE(exited_) << name << " ended early; its output:\n" << ReadText(log_);
+  }
+  bool Exited() {
+    if (exited_) return true;
+    const pid_t done = ::waitpid(child_, &status_, WNOHANG);
+    if (done == child_) {
+      exited_ = true;
+      child_ = -1;
+    }
+    return exited_;
+  }
+  // Sends the signal and waits for the child to end; its wait status.
+  int Stop(int signal) {
+    EXPECT_EQ(::kill(child_, signal), 0);
+    EXPECT_TRUE(WaitFor([&] { return Exited(); })) << "still running after signal " << signal;
+    exited_ = false;
+    return status_;
+  }
+  std::vector<fs::path> Files(const std::string& extension) {
+    std::vector<fs::path> files;
+    std::error_code ec;
+    for (const fs::directory_entry& e : fs::directory_iterator(ChildState(), ec))
+      if (e.path().extension() == extension) files.push_back(e.path());
+    return files;
+  }
+  // The one recovery file holds exactly `want`.
+  bool RecoveryHolds(const TBitmapContents& want) {
+    const std::vector<fs::path> files = Files(".bmp");
+    if (files.size() != 1) return false;
+    TBitmap kept;
+    try {
+      kept.LoadFromFile(files[0].string());
+    } catch (const EDaubixError&) {
+      return false;
+    }
+    return PictureSnapshot(kept).pixels == want.pixels && kept.Width() == want.width &&
+           kept.Height() == want.height;
+  }
+  // The picture the drag makes, painted here through the same Qt events.
+  TBitmapContents ExpectedPicture() {
+    QWidget* overlay = Form1->Image2->Widget();
+    QTest::mousePress(overlay, Qt::LeftButton, {}, kDrag.front());
+    for (const QPoint& p : kDrag) QTest::mouseMove(overlay, p);
+    QTest::mouseRelease(overlay, Qt::LeftButton, {}, kDrag.back());
+    return PictureSnapshot(*Form1->Image1->Picture()->Bitmap());
+  }
+
+  pid_t child_ = -1;
+  int status_ = 0;
+  bool exited_ = false;
+  fs::path log_;
+};
+
+TEST_F(RecoveryProcessTest, KilledProgramsPictureComesBackAndSigtermKeepsItAndTheLayout) {
+  const TBitmapContents expected = ExpectedPicture();
+  std::string drag =
+      "press " + std::to_string(kDrag.front().x()) + " " + std::to_string(kDrag.front().y()) + "\n";
+  for (const QPoint& p : kDrag) drag += "move " + std::to_string(p.x()) + " " + std::to_string(p.y()) + "\n";
+  drag += "release " + std::to_string(kDrag.back().x()) + " " + std::to_string(kDrag.back().y()) + "\n";
+
+  Start("painter", drag);
+  ASSERT_TRUE(WaitFor([&] { return RecoveryHolds(expected); }))
+      << "no autosave holds the painted picture; the program's output:\n"
+      << ReadText(log_);
+  const fs::path leftBehind = Files(".bmp").at(0);
+  const int killed = Stop(SIGKILL);
+  ASSERT_TRUE(WIFSIGNALED(killed));
+  EXPECT_FALSE(fs::exists(Program().parent_path() / "Daubix.ini")) << "a killed program writes nothing";
+
+  // Started again, answering yes: the picture is back, and SIGTERM keeps it.
+  Start("recoverer", "confirm yes\n");
+  const int ended = Stop(SIGTERM);
+  ASSERT_TRUE(WIFEXITED(ended)) << ReadText(log_);
+  EXPECT_EQ(WEXITSTATUS(ended), 0) << ReadText(log_);
+  EXPECT_TRUE(fs::exists(Program().parent_path() / "Daubix.ini"));
+  EXPECT_TRUE(RecoveryHolds(expected)) << ReadText(log_);
+  EXPECT_NE(Files(".bmp").at(0), leftBehind) << "the picture was taken over, not left where it was";
+  EXPECT_TRUE(Files(".lock").empty());
+
+  // Started once more, answering no: the picture is deleted, nothing is kept.
+  Start("decliner", "confirm no\n");
+  const int declined = Stop(SIGTERM);
+  ASSERT_TRUE(WIFEXITED(declined));
+  EXPECT_EQ(WEXITSTATUS(declined), 0);
+  EXPECT_TRUE(Files(".bmp").empty());
+  EXPECT_TRUE(Files(".lock").empty());
+}
+
+}  // namespace
