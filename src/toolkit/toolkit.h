@@ -275,6 +275,13 @@ class TLabel : public TControl {
   void SetCaption(const std::string& c);
   void SetAlignment(TAlignment a);
   void SetFontColor(TColor c);
+
+ protected:
+  void Resized() override;
+
+ private:
+  void PlaceText();
+  TAlignment alignment_ = taLeftJustify;
 };
 
 // ---- Timer ----

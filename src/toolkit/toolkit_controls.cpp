@@ -169,8 +169,8 @@ void TCheckBox::SetTabOrder(int order) {
 
 TLabel::TLabel(TForm* owner) : TControl(owner, new QLabel(owner->ClientWidget())) {
   QLabel* label = LabelOf(this);
-  label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   label->resize(label->sizeHint());
+  PlaceText();
 }
 
 std::string TLabel::Caption() const {
@@ -184,13 +184,29 @@ void TLabel::SetCaption(const std::string& c) {
   // Grows to show the whole text; a label given a larger size keeps it.
   const QSize hint = label->sizeHint();
   label->resize(std::max(label->width(), hint.width()), std::max(label->height(), hint.height()));
+  PlaceText();
 }
 
 void TLabel::SetAlignment(TAlignment a) {
+  alignment_ = a;
+  PlaceText();
+}
+
+void TLabel::Resized() {
+  PlaceText();
+}
+
+// Text hangs from the top, unless the label is lower than a line of its font:
+// then the line is centred on it, so that the empty space above the letters
+// goes before the descenders of g, p and y do.
+void TLabel::PlaceText() {
+  QLabel* label = LabelOf(this);
+  if (!label) return;
   Qt::Alignment h = Qt::AlignLeft;
-  if (a == taRightJustify) h = Qt::AlignRight;
-  if (a == taCenter) h = Qt::AlignHCenter;
-  LabelOf(this)->setAlignment(h | Qt::AlignTop);
+  if (alignment_ == taRightJustify) h = Qt::AlignRight;
+  if (alignment_ == taCenter) h = Qt::AlignHCenter;
+  const bool low = label->height() < label->fontMetrics().height();
+  label->setAlignment(h | (low ? Qt::AlignVCenter : Qt::AlignTop));
 }
 
 void TLabel::SetFontColor(TColor c) {

@@ -2,6 +2,7 @@
 // marks, the About window, shutdown order, and building the set again.
 #include <QIcon>
 #include <QImage>
+#include <QPainter>
 #include <QWidget>
 #include <cstdlib>
 #include <filesystem>
@@ -147,6 +148,38 @@ TEST_F(WindowSet, AboutIsOneWindowCentredOnlyAtItsFirstShowing) {
   TBitmap* icon = Form5->Image1->Picture()->Bitmap();
   EXPECT_EQ(icon->Width(), 48);
   EXPECT_EQ(icon->Height(), 48);
+}
+
+// Rows of a picture holding ink darker than the window's background.
+int InkRows(const QImage& image) {
+  int rows = 0;
+  for (int y = 0; y < image.height(); ++y) {
+    bool ink = false;
+    for (int x = 0; x < image.width() && !ink; ++x) ink = qGray(image.pixel(x, y)) < 128;
+    rows += ink;
+  }
+  return rows;
+}
+
+// Each line shows whole at the window's font, the descenders of the two
+// bottom lines (g, p, y) included: as many inked rows as the text has when
+// drawn with room to spare.
+TEST_F(WindowSet, AboutLinesShowWhole) {
+  Form1->NDaubix1->Click();
+  for (TLabel* label : {Form5->Label1, Form5->Label2, Form5->Label3, Form5->Label4}) {
+    QWidget* widget = label->Widget();
+    QImage unclipped(widget->width(), widget->fontMetrics().height() * 3, QImage::Format_RGB32);
+    unclipped.fill(Qt::white);
+    QPainter painter(&unclipped);
+    painter.setFont(widget->font());
+    painter.drawText(unclipped.rect(), Qt::AlignCenter, QString::fromStdString(label->Caption()));
+    painter.end();
+    EXPECT_EQ(InkRows(widget->grab().toImage()), InkRows(unclipped)) << label->Caption();
+  }
+  // Still where the window's layout puts them.
+  EXPECT_EQ(Form5->Label3->Top(), 142);
+  EXPECT_EQ(Form5->Label2->Top(), 154);
+  EXPECT_EQ(Form5->Label2->Height(), 12);
 }
 
 // The desktop's icon is drawn after the About window's picture: at 48 pixels
