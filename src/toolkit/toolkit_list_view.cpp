@@ -1,5 +1,7 @@
 // The large-icon list view over QListWidget, and its image list.
+#include <QAction>
 #include <QItemSelectionModel>
+#include <QKeySequence>
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QPixmap>
@@ -144,6 +146,17 @@ TListView::TListView(TForm* owner) : TControl(owner, new ListWidget(this, owner-
   list->setSelectionMode(QAbstractItemView::SingleSelection);
   list->setIconSize(QSize(50, 50));
   list->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
+  // F2 edits the selected caption whenever the list's window is active, as
+  // list views on the desktop do; Qt's own F2 edits the current item, which
+  // stays after a click on empty space has cleared the selection.
+  auto* rename = new QAction(list);
+  rename->setShortcut(QKeySequence(Qt::Key_F2));
+  rename->setShortcutContext(Qt::WindowShortcut);
+  QObject::connect(rename, &QAction::triggered, list, [list] {
+    const QList<QListWidgetItem*> selected = list->selectedItems();
+    if (!selected.isEmpty()) list->editItem(selected.first());
+  });
+  list->addAction(rename);
   QObject::connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, list,
                    [this](const QItemSelection& selected, const QItemSelection& deselected) {
                      // The item losing the selection is reported first.

@@ -1,6 +1,7 @@
 // The dialog seam, and the list view's selection and mouse events.
 #include <gtest/gtest.h>
 
+#include <QLineEdit>
 #include <QListWidget>
 #include <QTest>
 #include <string>
@@ -139,6 +140,32 @@ TEST_F(ToolkitDialogsTest, ListViewSelectionFromCodeAndCaptionEdits) {
   QTest::mouseRelease(p.Viewport(), Qt::MiddleButton, {}, QPoint(300, 200));
   EXPECT_EQ(p.events, (std::vector<std::string>{"down b2 s32"}));
   EXPECT_EQ(p.lastDown, p.Viewport()->mapTo(p.view->Widget(), QPoint(300, 200)));
+}
+
+// F2 renames the selected item from anywhere in its window; with nothing
+// selected (a click on empty space clears the selection, not the current
+// item) it edits nothing.
+TEST_F(ToolkitDialogsTest, F2EditsTheSelectedCaption) {
+  ListProbe p;
+  auto* list = static_cast<QListWidget*>(p.view->Widget());
+  p.form.Widget()->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(p.form.Widget()));
+  auto editor = [list] { return list->findChild<QLineEdit*>(); };
+
+  QTest::mouseClick(p.Viewport(), Qt::LeftButton, {}, p.CentreOf(2));
+  QTest::mouseClick(p.Viewport(), Qt::LeftButton, {}, QPoint(390, 240));  // empty space
+  ASSERT_EQ(p.view->Selected(), nullptr);
+  QTest::keyClick(list, Qt::Key_F2);
+  EXPECT_TRUE(editor() == nullptr || !editor()->isVisible());
+
+  p.view->Items()->Item(1)->SetSelected(true);
+  QTest::mouseClick(p.Viewport(), Qt::LeftButton, {}, QPoint(390, 240));
+  p.view->Items()->Item(0)->SetSelected(true);
+  p.form.Widget()->setFocus();  // the window, not the list, has the keyboard
+  QTest::keyClick(p.form.Widget(), Qt::Key_F2);
+  ASSERT_NE(editor(), nullptr);
+  EXPECT_TRUE(editor()->isVisible());
+  EXPECT_EQ(editor()->text().toStdString(), "255,10,0");
 }
 
 }  // namespace
