@@ -107,13 +107,6 @@ EllipseRows::EllipseRows(std::int64_t w, std::int64_t h) : w_(w), h_(h) {
   rows_ = c.rows.data();
 }
 
-Span EllipseRows::At(const Box& box, std::int64_t y) const {
-  const std::int64_t row = y - box.top;
-  if (row < 0 || row >= h_) return {};
-  const Span s = rows_ ? rows_[row] : EllipseRowSpan({0, 0, w_, h_}, row);
-  return {s.x0 + box.left, s.x1 + box.left};
-}
-
 #if DAUBIX_X86_FILL
 namespace {
 
@@ -452,13 +445,19 @@ class FloorTracker {
         rs_(step - qs_ * a),
         a_(a) {}
   Int Value() const { return q_; }
+  // Without a branch: the carry follows the slope's pattern, which a branch
+  // predictor misses often.
   void Advance() {
-    q_ += qs_;
     r_ += rs_;
-    if (r_ >= a_) {
-      r_ -= a_;
-      ++q_;
-    }
+    const bool carry = r_ >= a_;
+    q_ += qs_ + Int(carry);
+    r_ -= carry ? a_ : Int(0);
+  }
+  // n steps at once (n >= 0), with one division.
+  void Advance(Int n) {
+    const Int r = r_ + rs_ * n, carry = raster::FloorDiv(r, a_);
+    q_ += qs_ * n + carry;
+    r_ = r - carry * a_;
   }
 
  private:
@@ -481,18 +480,53 @@ class LinearRows {
         first_(sign_ * b - (sign_ > 0 ? lo : -hi), sign_ * bStep, flat_ ? 1 : sign_ * a),
         last_((sign_ > 0 ? hi : -lo) - sign_ * b, -sign_ * bStep, flat_ ? 1 : sign_ * a) {}
   Span Current() const {
-    static constexpr std::int64_t kAll = std::int64_t{1} << 62;
     if (flat_) return (lo_ <= b_ && b_ <= hi_) ? Span{-kAll, kAll} : Span{};
-    const auto clamp = [](Int v) { return static_cast<std::int64_t>(std::clamp<Int>(v, -kAll, kAll)); };
-    return {clamp(-first_.Value()), clamp(last_.Value() + 1)};
+    return SpanOf(first_, last_);
   }
   void Advance() {
     b_ += bStep_;
     first_.Advance();
     last_.Advance();
   }
+  void Advance(Int n) {
+    b_ += bStep_ * n;
+    first_.Advance(n);
+    last_.Advance(n);
+  }
+
+  // The rows from the current one on, for a constraint with a != 0: the
+  // tightest loop, with no test for the flat case.
+  class Sloped {
+   public:
+    explicit Sloped(const LinearRows& rows) : first_(rows.first_), last_(rows.last_) {}
+    Span Next() {
+      const Span s = SpanOf(first_, last_);
+      first_.Advance();
+      last_.Advance();
+      return s;
+    }
+
+   private:
+    FloorTracker<Int> first_, last_;
+    friend class LinearRows;
+  };
+  // Goes on from where `sloped`, started at the current row n rows ago, stands.
+  void CatchUp(const Sloped& sloped, Int n) {
+    b_ += bStep_ * n;
+    first_ = sloped.first_;
+    last_ = sloped.last_;
+  }
 
  private:
+  static constexpr std::int64_t kAll = std::int64_t{1} << 62;
+  static Span SpanOf(const FloorTracker<Int>& first, const FloorTracker<Int>& last) {
+    if constexpr (sizeof(Int) == sizeof(std::int64_t)) {
+      return {-first.Value(), last.Value() + 1};  // small coordinates: far inside the range
+    } else {
+      const auto clamp = [](Int v) { return static_cast<std::int64_t>(std::clamp<Int>(v, -kAll, kAll)); };
+      return {clamp(-first.Value()), clamp(last.Value() + 1)};
+    }
+  }
   bool flat_;
   int sign_;
   Int b_, bStep_, lo_, hi_;
@@ -522,6 +556,16 @@ class BandRows {
     along_.Advance();
     return {std::max(a.x0, b.x0), std::min(a.x1, b.x1)};
   }
+  // Hands paint() the side lines alone for the next n rows (where the band
+  // is known to be bounded by them; they slope there), then stands on the
+  // row after those.
+  template <class Paint>
+  void SidesOnly(std::int64_t n, Paint&& paint) {
+    typename LinearRows<Int>::Sloped sides(across_);
+    paint(sides);
+    across_.CatchUp(sides, Int(n));
+    along_.Advance(Int(n));
+  }
 
  private:
   static LinearRows<Int> MakeAcross(const Segment& s, std::int64_t y) {
@@ -550,7 +594,7 @@ class BandRows {
 //   ########
 //   ########
 //   .######.
-template <class Int>
+template <class Int, bool kWatched>
 void PaintCapsule(SpanWriter& out, const Segment& seg, std::uint32_t word) {
   const std::int64_t half = seg.w / 2;
   const Box cap0{seg.x0 - half, seg.y0 - half, seg.x0 - half + seg.w, seg.y0 - half + seg.w};
@@ -558,16 +602,38 @@ void PaintCapsule(SpanWriter& out, const Segment& seg, std::uint32_t word) {
   const raster::EllipseRows disc(seg.w, seg.w);
   const bool hasBand = seg.x0 != seg.x1 || seg.y0 != seg.y1;
   const RowRange rows = VisibleRows(out, std::min(cap0.top, cap1.top), std::max(cap0.bottom, cap1.bottom));
+  // Rows between the two end discs hold the band alone, and there no centre
+  // between the side lines projects off the segment: a line through an end,
+  // across the band, stays within that end disc's rows. So the side lines
+  // alone bound these rows, most rows of a long thin line.
+  const Box& upper = cap0.top <= cap1.top ? cap0 : cap1;
+  const Box& lower = cap0.top <= cap1.top ? cap1 : cap0;
+  const std::int64_t bandFirst = std::clamp(upper.bottom, rows.first, rows.last);
+  const std::int64_t bandLast = std::clamp(lower.top, bandFirst, rows.last);
   BandRows<Int> band(seg, rows.first);
   for (std::int64_t y = rows.first; y < rows.last; ++y) {
-    Span s;
-    s = raster::Union(s, disc.At(cap0, y));
-    s = raster::Union(s, disc.At(cap1, y));
+    if (y == bandFirst && bandFirst < bandLast) {
+      band.SidesOnly(bandLast - bandFirst, [&](auto& sides) {
+        out.FillRows(
+            static_cast<int>(bandFirst), static_cast<int>(bandLast), [&sides] { return sides.Next(); }, word);
+      });
+      y = bandLast;
+      if (y == rows.last) break;
+    }
+    Span s = raster::Union(disc.At(cap0, y), disc.At(cap1, y));
     // The shape is convex, so the pieces of a row meet: their hull is the row.
     const Span b = band.Next();
     if (hasBand) s = raster::Union(s, b);
-    out.Fill(y, s, word);
+    out.FillSpan<kWatched>(y, s, word);
   }
+}
+
+template <class Int>
+void PaintCapsule(SpanWriter& out, const Segment& seg, std::uint32_t word) {
+  if (out.Watched())
+    PaintCapsule<Int, true>(out, seg, word);
+  else
+    PaintCapsule<Int, false>(out, seg, word);
 }
 
 void DrawWideLine(SpanWriter& out, const Segment& seg, std::uint32_t word) {

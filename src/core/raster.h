@@ -5,6 +5,9 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "core/surface.h"
 
@@ -54,7 +57,12 @@ class EllipseRows {
  public:
   EllipseRows(std::int64_t w, std::int64_t h);
   // Row y of the ellipse in `box` (a box of this size); empty outside it.
-  Span At(const Box& box, std::int64_t y) const;
+  Span At(const Box& box, std::int64_t y) const {
+    const std::int64_t row = y - box.top;
+    if (row < 0 || row >= h_) return {};
+    const Span s = rows_ ? rows_[row] : EllipseRowSpan({0, 0, w_, h_}, row);
+    return {s.x0 + box.left, s.x1 + box.left};
+  }
 
  private:
   static constexpr std::int64_t kMaxCachedRows = 4096;
@@ -81,14 +89,35 @@ class SpanWriter {
   int Height() const { return height_; }
 
   void Fill(std::int64_t y, Span s, std::uint32_t word) {
+    if (watcher_)
+      FillSpan<true>(y, s, word);
+    else
+      FillSpan<false>(y, s, word);
+  }
+  // Fill, for loops that test for a watcher once, outside.
+  template <bool kWatched>
+  void FillSpan(std::int64_t y, Span s, std::uint32_t word) {
     if (y < 0 || y >= height_) return;
     const int x0 = static_cast<int>(std::max<std::int64_t>(s.x0, 0));
     const int x1 = static_cast<int>(std::min<std::int64_t>(s.x1, width_));
     if (x0 >= x1) return;
     if (clip_) return FillClipped(static_cast<int>(y), x0, x1, word);
-    Announce(x0, static_cast<int>(y), x1);
+    if constexpr (kWatched) Announce(x0, static_cast<int>(y), x1);
     FillRun(bitmap_.ScanLine(static_cast<int>(y)) + x0, x1 - x0, word);
     Grow(x0, static_cast<int>(y), x1);
+  }
+  // Fills the rows first <= y < last (all on the bitmap) with one span each,
+  // taken in order from spanOfNextRow(), exactly as Fill would: the loop a
+  // wide line spends its time in, with the watcher's test out of it.
+  template <class SpanSource>
+  void FillRows(int first, int last, SpanSource&& spanOfNextRow, std::uint32_t word) {
+    if (clip_) {
+      for (int y = first; y < last; ++y) Fill(y, spanOfNextRow(), word);
+    } else if (watcher_) {
+      FillRowsUnclipped<true>(first, last, spanOfNextRow, word);
+    } else {
+      FillRowsUnclipped<false>(first, last, spanOfNextRow, word);
+    }
   }
   bool HasClip() const { return clip_ != nullptr; }
   // Writes straight into Row() are only for bitmaps nobody watches.
@@ -114,12 +143,42 @@ class SpanWriter {
   void Commit();
 
  private:
+  // Short runs, as thin lines paint them, without a call.
   static void FillRun(std::uint32_t* p, int n, std::uint32_t word) {
+#if defined(__SSE2__)
+    if (n >= 4 && n <= 32) {
+      // Four words a store; the last store ends at the run's end, overlapping.
+      const __m128i v = _mm_set1_epi32(static_cast<int>(word));
+      for (int i = 0; i < n - 4; i += 4) _mm_storeu_si128(reinterpret_cast<__m128i*>(p + i), v);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(p + n - 4), v);
+      return;
+    }
+#endif
     if (n > 8) return FillWords(p, static_cast<std::size_t>(n), word);
-    for (int i = 0; i < n; ++i) p[i] = word;  // short runs: no call
+    for (int i = 0; i < n; ++i) p[i] = word;
   }
   void FillClipped(int y, int x0, int x1, std::uint32_t word);
-  void Grow(int x0, int y, int x1) { Grow(x0, y, x1, y + 1); }
+  template <bool kWatched, class SpanSource>
+  void FillRowsUnclipped(int first, int last, SpanSource& spanOfNextRow, std::uint32_t word) {
+    int minX = INT32_MAX, maxX = INT32_MIN, top = INT32_MAX, bottom = INT32_MIN;
+    std::uint32_t* row = bitmap_.ScanLine(first);
+    for (int y = first; y < last; ++y, row += width_) {
+      const Span s = spanOfNextRow();
+      const int x0 = static_cast<int>(std::max<std::int64_t>(s.x0, 0));
+      const int x1 = static_cast<int>(std::min<std::int64_t>(s.x1, width_));
+      if (x0 >= x1) continue;
+      if constexpr (kWatched) watcher_->BeforeWrite(x0, y, x1, y + 1);
+      FillRun(row + x0, x1 - x0, word);
+      minX = std::min(minX, x0);
+      maxX = std::max(maxX, x1);
+      top = std::min(top, y);
+      bottom = y + 1;
+    }
+    if (top < bottom) Grow(minX, top, maxX, bottom);
+  }
+  void Grow(int x0, int y, int x1) {
+    Grow(x0, y, x1, y + 1);
+  }
   void Announce(int x0, int y, int x1) {
     if (watcher_) watcher_->BeforeWrite(x0, y, x1, y + 1);
   }

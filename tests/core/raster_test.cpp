@@ -312,6 +312,97 @@ TEST(LineTest, WideSegmentsCoverTheirEndDotsBothWays) {
   }
 }
 
+namespace {
+
+// A wide line's pixels by their definition, pixel by pixel: centres within
+// w / 2 of the segment, i.e. in one of the two end discs (the dot a press
+// stamps) or in the band between them. Doubled coordinates keep it exact.
+bool InWideLine(int x0, int y0, int x1, int y1, int w, int x, int y) {
+  const int half = w / 2;
+  for (auto [cx, cy] : {std::pair{x0, y0}, std::pair{x1, y1}}) {
+    const raster::Box cap{cx - half, cy - half, cx - half + w, cy - half + w};
+    const raster::Span row = raster::EllipseRowSpan(cap, y);
+    if (x >= row.x0 && x < row.x1) return true;
+  }
+  const std::int64_t dx = x1 - x0, dy = y1 - y0;
+  if (dx == 0 && dy == 0) return false;
+  const std::int64_t px = 2 * std::int64_t{x} + 1 - (2 * std::int64_t{x0} + (w & 1));
+  const std::int64_t py = 2 * std::int64_t{y} + 1 - (2 * std::int64_t{y0} + (w & 1));
+  const raster::Wide across = raster::Wide(px) * dy - raster::Wide(py) * dx;
+  const raster::Wide along = raster::Wide(px) * dx + raster::Wide(py) * dy;
+  const raster::Wide length2 = raster::Wide(dx) * dx + raster::Wide(dy) * dy;
+  return across * across <= raster::Wide(w) * w * length2 && along >= 0 && along <= 2 * length2;
+}
+
+// Records every pixel announced before a write.
+class AnnouncedPixels : public TPixelWatcher {
+ public:
+  explicit AnnouncedPixels(const TBitmap& b) : width_(b.Width()), seen_(std::size_t(b.Width()) * b.Height()) {
+    wordsPerTileRow_ = std::size_t(b.Width() + kTileSize * 64 - 1) / (kTileSize * 64);
+    kept_.assign(wordsPerTileRow_ * std::size_t((b.Height() + kTileSize - 1) / kTileSize), 0);
+  }
+  bool Seen(int x, int y) const { return seen_[std::size_t(y) * width_ + x]; }
+  void BeforeReplace(TBitmapContents&, int, int) noexcept override {}
+
+ protected:
+  void Keep(int x0, int y0, int x1, int y1) noexcept override {
+    for (int y = y0; y < y1; ++y)
+      for (int x = x0; x < x1; ++x) seen_[std::size_t(y) * width_ + x] = true;
+  }
+
+ private:
+  int width_;
+  std::vector<bool> seen_;
+};
+
+}  // namespace
+
+// Random segments of widths 2 to 12 (and some wider), partly off the bitmap,
+// through a clip region or not, against the definition; every pixel written
+// was announced first.
+TEST(LineTest, WideLinesMatchTheirDefinition) {
+  std::mt19937 rng(2024);
+  constexpr int kW = 90, kH = 70;
+  for (int i = 0; i < 3000; ++i) {
+    const int spread = i % 5 == 0 ? 400 : 60;
+    std::uniform_int_distribution<int> x(-20, kW + 20), d(-spread, spread);
+    int x0 = x(rng), y0 = x(rng) - 10;
+    int x1 = i % 7 == 0 ? x0 : x0 + d(rng), y1 = i % 11 == 0 ? y0 : y0 + d(rng);
+    if (i % 17 == 0) {
+      // Ends far beyond the bitmap (past what 64-bit products cover), the line through it.
+      const int dx = (x1 - x0) % 60, dy = (y1 - y0) % 60, step = 1 << (20 + i % 4);
+      x1 = x0 + dx * step, y1 = y0 + dy * step;
+      x0 -= dx * step, y0 -= dy * step;
+    }
+    const int w = i % 13 == 0 ? 2 + static_cast<int>(rng() % 60) : 2 + static_cast<int>(rng() % 11);
+    const bool clipped = i % 4 == 0;
+    auto b = Blank(kW, kH);
+    AnnouncedPixels announced(*b);
+    b->SetWatcher(&announced);
+    TCanvas* c = Prepared(*b, w);
+    std::unique_ptr<TRegion> clip;
+    if (clipped) {
+      BeginPath(c->Handle());
+      c->Ellipse(5, 5, kW - 5, kH - 5);
+      EndPath(c->Handle());
+      clip = PathToRegion(c->Handle());
+      SelectClipRgn(c->Handle(), clip.get());
+    }
+    c->MoveTo(x0, y0);
+    c->LineTo(x1, y1);
+    ReleaseCanvasContexts();
+    b->SetWatcher(nullptr);
+    for (int py = 0; py < kH; ++py)
+      for (int px = 0; px < kW; ++px) {
+        const bool want = InWideLine(x0, y0, x1, y1, w, px, py) && (!clip || clip->Contains(px, py));
+        const bool painted = c->Pixel(px, py) == clBlack;
+        ASSERT_EQ(painted, want) << "(" << x0 << "," << y0 << ")-(" << x1 << "," << y1 << ") width " << w
+                                 << (clipped ? " clipped" : "") << " at " << px << "," << py;
+        if (painted) ASSERT_TRUE(announced.Seen(px, py)) << px << "," << py << " written unannounced";
+      }
+  }
+}
+
 TEST(LineTest, ExtremeCoordinatesAreCut) {
   for (int w : {1, 3, 40, INT_MAX}) {
     auto b = Blank(6, 4);
