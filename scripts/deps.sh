@@ -9,7 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev clang-format
   xvfb xauth xdotool imagemagick x11-utils
-  librsvg2-bin desktop-file-utils appstream
+  librsvg2-bin desktop-file-utils appstream dpkg-dev
 )
 
 missing=()
