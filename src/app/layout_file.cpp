@@ -61,8 +61,10 @@ std::optional<std::string> LayoutFileBesideProgram(bool forWriting) {
   return std::nullopt;
 }
 
+// Empty when the system names no configuration folder for the user.
 std::string LayoutFileInConfigFolder() {
-  return Application->ConfigFolder() + "/" + kLayoutFileName;
+  const std::string folder = Application->ConfigFolder();
+  return folder.empty() ? std::string() : folder + "/" + kLayoutFileName;
 }
 
 // Beside the program first, then the configuration folder; empty when
@@ -70,15 +72,18 @@ std::string LayoutFileInConfigFolder() {
 std::string LayoutFileToRead() {
   if (const auto beside = LayoutFileBesideProgram(false)) return *beside;
   const std::string config = LayoutFileInConfigFolder();
-  return FileExists(config) ? config : std::string();
+  return !config.empty() && FileExists(config) ? config : std::string();
 }
 
 std::string LayoutFileToWrite() {
   if (const auto beside = LayoutFileBesideProgram(true)) return *beside;
+  const std::string config = LayoutFileInConfigFolder();
+  // Nowhere else to go: beside the program, whose message then says why not.
+  if (config.empty()) return ExecutableFolder() + kLayoutFileName;
   // A folder that cannot be made shows up as the file's own create error.
   std::error_code ignored;
   std::filesystem::create_directories(Application->ConfigFolder(), ignored);
-  return LayoutFileInConfigFolder();
+  return config;
 }
 
 // Up to kLayoutReadLimit bytes of the file.
