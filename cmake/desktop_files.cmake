@@ -39,6 +39,10 @@ install(FILES ${_out}/${DAUBIX_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_
 install(FILES ${_out}/daubix.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 # cpack -G DEB: a Debian package whose dependencies dpkg-shlibdeps finds.
+# Only for Daubix's own build: a project that adds it keeps its own packaging.
+if(NOT PROJECT_IS_TOP_LEVEL)
+  return()
+endif()
 set(CPACK_PACKAGE_NAME daubix)
 set(CPACK_PACKAGE_VENDOR "The Daubix developers")
 set(CPACK_PACKAGE_CONTACT "The Daubix developers <daubix@example.org>")

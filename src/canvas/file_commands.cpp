@@ -1,7 +1,8 @@
 // The File menu of the canvas window: New, Open, Save, Quit and the save
-// question; and Open for a picture named at start or dropped on the window. Errors are not caught here: a
-// failed write or read ends the command where it failed, so nothing after it (clearing Modified, clearing the
-// canvas, the open dialog) happens.
+// question; and Open for a picture named at start or dropped on the window.
+// Errors are not caught here: a failed write or read ends the command where
+// it failed, so nothing after it (clearing Modified, clearing the canvas, the
+// open dialog) happens.
 #include "canvas/canvas_window.h"
 
 namespace {

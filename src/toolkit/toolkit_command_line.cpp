@@ -11,7 +11,7 @@
 namespace {
 
 // Options the platform's application object takes itself (with a value, then
-// without); they are let through so that it can, and are not listed in --help.
+// without): let through for it, and left out of the help.
 const char* const kPlatformOptionsWithValue[] = {"platform",
                                                  "platformpluginpath",
                                                  "platformtheme",
@@ -46,10 +46,9 @@ QString ProgramName(int argc, const char* const* argv) {
   return name.isEmpty() ? QStringLiteral("daubix") : name;
 }
 
-void AddHiddenOption(QCommandLineParser& parser, const char* name, const QString& valueName) {
+void AddPlatformOption(QCommandLineParser& parser, const char* name, const QString& valueName) {
   QCommandLineOption option(QString::fromLatin1(name));
   option.setValueName(valueName);
-  option.setFlags(QCommandLineOption::HiddenFromHelp);
   parser.addOption(option);
 }
 
@@ -71,8 +70,8 @@ TCommandLine ParseCommandLine(int argc, const char* const* argv) {
   const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")});
   parser.addOption(help);
   parser.addOption(version);
-  for (const char* name : kPlatformOptionsWithValue) AddHiddenOption(parser, name, QStringLiteral("value"));
-  for (const char* name : kPlatformFlags) AddHiddenOption(parser, name, QString());
+  for (const char* name : kPlatformOptionsWithValue) AddPlatformOption(parser, name, QStringLiteral("value"));
+  for (const char* name : kPlatformFlags) AddPlatformOption(parser, name, QString());
 
   QStringList args;
   for (int i = 0; i < argc; ++i) args.append(QString::fromLocal8Bit(argv[i]));

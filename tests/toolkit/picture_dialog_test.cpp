@@ -87,23 +87,18 @@ class PictureDialogTest : public testing::Test {
         QTest::qWaitFor([&] { return !Cell("sub", 2).isEmpty() && !Cell("picture.bmp", 2).isEmpty(); }));
     return dialog;
   }
-  // Where the user's click or arrow key puts the selection.
-  void MoveTo(const std::string& name) {
+  // The detail view's cell of that file as shown: 0 name, 1 size, 2 type, 3 date.
+  QModelIndex IndexOf(const std::string& name, int column) const {
     const QAbstractItemModel* model = view_->model();
     const QModelIndex root = view_->rootIndex();
     for (int row = 0; row < model->rowCount(root); ++row)
       if (model->index(row, 0, root).data().toString() == QString::fromStdString(name))
-        view_->setCurrentIndex(model->index(row, 0, root));
-  }
-  // A cell of the detail view as shown: 0 name, 1 size, 2 type, 3 date.
-  QString Cell(const std::string& name, int column) const {
-    const QAbstractItemModel* model = view_->model();
-    const QModelIndex root = view_->rootIndex();
-    for (int row = 0; row < model->rowCount(root); ++row)
-      if (model->index(row, 0, root).data().toString() == QString::fromStdString(name))
-        return model->index(row, column, root).data().toString();
+        return model->index(row, column, root);
     return {};
   }
+  QString Cell(const std::string& name, int column) const { return IndexOf(name, column).data().toString(); }
+  // Where the user's click or arrow key puts the selection.
+  void MoveTo(const std::string& name) { view_->setCurrentIndex(IndexOf(name, 0)); }
 
   fs::path folder_;
   QTreeView* view_ = nullptr;
