@@ -24,13 +24,10 @@ bool BitmapSizeAllowed(std::int64_t width, std::int64_t height);
 // raises EDaubixError and leaves `into` as it was.
 void ReadBitmapFile(const std::uint8_t* data, std::size_t size, TBitmap& into);
 
-// Reads a file of fileSize bytes whose first prefixSize bytes are in memory and
-// whose remaining bytes follow from `rest`: large uncompressed pictures are
-// decoded piece by piece without holding the whole file. Returns false, with
-// `into` unchanged, when the file is needed whole (RLE data, or headers longer
-// than the prefix); raises EDaubixError as ReadBitmapFile does.
-bool ReadBitmapPrefixed(const std::uint8_t* prefix, std::size_t prefixSize, std::uint64_t fileSize,
-                        TByteSource* rest, TBitmap& into);
+// The same for a file read from `source`: its headers are checked from the
+// first bytes before more is read, and no more is read than they say the file
+// holds (an RLE file, written back as read, is read whole).
+void ReadBitmapStream(TByteSource& source, TBitmap& into);
 
 // Size in bytes of the file WriteBitmapFile makes; raises the system error
 // EFBIG when the picture cannot be described by a BMP file (over 4 GiB).
@@ -39,16 +36,6 @@ std::uint64_t BitmapFileSize(const TBitmap& bitmap);
 void WriteBitmapFile(const TBitmap& bitmap, TByteSink& sink);
 std::vector<std::uint8_t> WriteBitmapFile(const TBitmap& bitmap);
 
-// Asks the system to back a large, not yet touched buffer with huge pages where
-// it can: a 4K picture then costs a few dozen page faults instead of thousands.
-void AdviseHugePages(void* data, std::size_t bytes);
-
 // The messages of the failure table beyond those of file_io.h.
 [[noreturn]] void ThrowSystemError(int errorCode);
 [[noreturn]] void ThrowInvalidBitmap();
-
-namespace BitmapFileTesting {
-// Lowers the pixel limit (never raises it past kMaxBitmapPixels), so that a fuzzer
-// does not spend its time filling gigabytes of zeros.
-void LimitPixels(std::int64_t maxPixels);
-}  // namespace BitmapFileTesting

@@ -1,32 +1,142 @@
-// Reading BMP files from memory. Every field is checked against the bytes
-// actually present before it is used, every size is computed in 64 bits, and
-// the picture's size is checked against kMaxBitmapPixels before allocation.
+// Reading BMP files. The headers are read and checked from the first bytes
+// before anything else is read, every size is computed in 64 bits, the
+// picture's size is checked against kMaxBitmapPixels before allocation, and
+// no more of a file is read than its headers say it holds: rows are decoded
+// straight into the pixel store as they arrive.
 #include <algorithm>
 #include <array>
 #include <bit>
 #include <cerrno>
 #include <cstring>
 #include <new>
+#include <span>
 
 #include "core/bitmap_file.h"
 #include "core/bitmap_file_layout.h"
+#include "core/bitmap_file_rows.h"
 #include "core/pixel_format.h"
 
 using namespace bmp;
 
 namespace {
 
-std::int64_t gMaxPixels = kMaxBitmapPixels;
+// An RLE picture is kept as read, so its file is read whole; no picture we take
+// needs more than this (1 GiB of pixels plus headers, or well-compressed RLE).
+constexpr std::uint64_t kMaxWholeFile = (std::uint64_t{1} << 30) + (std::uint64_t{1} << 26);
 
 enum class ReadFault {
   kNone,
+  kEmptyFile,    // zero bytes: an empty picture, not an error
   kInvalid,      // not a bitmap we can make sense of
   kShort,        // the file ends inside the headers, masks or colour table
   kUnsupported,  // a depth or compression we do not take
   kBadSize,      // a negative width
   kTooLarge,     // more pixels than kMaxBitmapPixels
   kNoMemory,
+  kFileTooLarge,  // an RLE file beyond kMaxWholeFile
 };
+
+// The bytes of a file in order: one in memory is handed out in place; one
+// from a source is read into a buffer, exactly as far as asked while the
+// headers are read, then in large blocks up to the end of the pixel data.
+class Input {
+ public:
+  Input(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+  explicit Input(TByteSource& source) : source_(&source), recording_(true) {}
+
+  // The next n bytes, fewer at the end of the file; valid until the next call.
+  std::span<const std::uint8_t> Take(std::size_t n);
+  // Passes over n bytes; false when the file ends first.
+  bool Skip(std::uint64_t n);
+  // From here on, blocks may be read ahead, up to `end` bytes from the start.
+  void ReadAheadUpTo(std::uint64_t end) { readAheadEnd_ = end; }
+  // Bytes taken are kept until this is called, so that a file needed whole
+  // (RLE, written back as read) need not be read twice.
+  void StopRecording() {
+    recording_ = false;
+    record_ = {};
+  }
+  // The whole file; false when it is larger than kMaxWholeFile.
+  bool WholeFile(std::vector<std::uint8_t>& into);
+  bool TooLargeToKeep() const { return record_.size() > kMaxWholeFile; }
+
+ private:
+  std::size_t Fill(std::size_t n);
+  const std::uint8_t* data_ = nullptr;  // in memory
+  std::size_t size_ = 0;
+  std::uint64_t position_ = 0;  // bytes taken or skipped
+  TByteSource* source_ = nullptr;
+  std::vector<std::uint8_t> buffer_;
+  std::size_t begin_ = 0, end_ = 0;  // buffered bytes not yet taken
+  std::uint64_t readAheadEnd_ = 0;
+  bool recording_ = false;
+  std::vector<std::uint8_t> record_;
+};
+
+// Makes n bytes available in the buffer where the source has them; returns how many are.
+std::size_t Input::Fill(std::size_t n) {
+  if (end_ - begin_ >= n) return n;
+  if (end_ > begin_) std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+  end_ -= begin_;
+  begin_ = 0;
+  constexpr std::size_t kBlock = std::size_t{1} << 18;
+  const std::uint64_t sourcePosition = position_ + end_;
+  std::size_t want = n;
+  if (readAheadEnd_ > sourcePosition)
+    want = std::max<std::size_t>(
+        n, static_cast<std::size_t>(std::min<std::uint64_t>(kBlock, readAheadEnd_ - position_)));
+  if (buffer_.size() < want) buffer_.resize(want);
+  end_ += source_->Read(buffer_.data() + end_, want - end_);
+  return std::min(n, end_);
+}
+
+std::span<const std::uint8_t> Input::Take(std::size_t n) {
+  std::span<const std::uint8_t> bytes;
+  if (!source_) {
+    bytes = {data_ + position_, static_cast<std::size_t>(std::min<std::uint64_t>(n, size_ - position_))};
+  } else {
+    const std::size_t got = Fill(n);  // may move the buffer
+    bytes = {buffer_.data() + begin_, got};
+    begin_ += bytes.size();
+    if (recording_) record_.insert(record_.end(), bytes.begin(), bytes.end());
+  }
+  position_ += bytes.size();
+  return bytes;
+}
+
+bool Input::Skip(std::uint64_t n) {
+  if (!source_) {
+    const std::uint64_t skipped = std::min<std::uint64_t>(n, size_ - position_);
+    position_ += skipped;
+    return skipped == n;
+  }
+  while (recording_ && n > 0) {  // kept whole: read through
+    const std::size_t piece = static_cast<std::size_t>(std::min<std::uint64_t>(n, std::uint64_t{1} << 20));
+    if (Take(piece).size() < piece || TooLargeToKeep()) return false;
+    n -= piece;
+  }
+  const std::size_t buffered = static_cast<std::size_t>(std::min<std::uint64_t>(n, end_ - begin_));
+  begin_ += buffered;
+  const std::uint64_t skipped = buffered + (n > buffered ? source_->Skip(n - buffered) : 0);
+  position_ += skipped;
+  return skipped == n;
+}
+
+bool Input::WholeFile(std::vector<std::uint8_t>& into) {
+  if (!source_) {
+    into.assign(data_, data_ + size_);
+    return true;
+  }
+  for (;;) {
+    const std::size_t before = record_.size();
+    Take(std::size_t{1} << 20);
+    if (TooLargeToKeep()) return false;
+    if (record_.size() == before) break;
+  }
+  into = std::move(record_);
+  record_ = {};
+  return true;
+}
 
 struct Header {
   bool core = false;
@@ -39,10 +149,10 @@ struct Header {
   std::uint32_t sizeImage = 0;
   std::uint32_t clrUsed = 0;
   std::uint32_t masks[3] = {};
-  std::uint64_t tableOffset = 0;  // from the start of the file
   std::uint64_t tableEntries = 0;
   std::uint64_t entrySize = 4;
-  std::uint64_t pixelOffset = 0;
+  std::vector<std::uint8_t> table;  // the colour table's bytes as stored
+  std::uint64_t pixelOffset = 0;    // from the start of the file
 
   bool Rle() const { return compression == kRle8 || compression == kRle4; }
   std::int64_t Rows() const { return height < 0 ? -height : height; }
@@ -79,29 +189,43 @@ bool MasksValid(const std::uint32_t (&masks)[3], int depth) {
   return true;
 }
 
-ReadFault ParseMainHeader(const std::uint8_t* data, std::size_t size, Header& h) {
-  if (size < kFileHeaderSize) return ReadFault::kShort;
-  if (data[kType] != 'B' || data[kType + 1] != 'M') return ReadFault::kInvalid;
-  if (size < kFileHeaderSize + 4) return ReadFault::kShort;
-  const std::uint8_t* ih = data + kFileHeaderSize;
-  h.headerSize = Get32(ih + kHeaderSize);
+// Reads the headers, masks and colour table, checking each as soon as its
+// bytes are there. Errors keep the order of the checks: a file that ends
+// inside its headers is short before it is anything else.
+ReadFault ReadHeaders(Input& in, Header& h) {
+  const std::span<const std::uint8_t> fileHeader = in.Take(kFileHeaderSize);
+  if (fileHeader.empty()) return ReadFault::kEmptyFile;
+  if (fileHeader.size() < kFileHeaderSize) return ReadFault::kShort;
+  if (fileHeader[kType] != 'B' || fileHeader[kType + 1] != 'M') return ReadFault::kInvalid;
+  // The info header up to the masks a later version holds; the rest is passed over.
+  std::array<std::uint8_t, kMasksEnd> ih{};
+  std::span<const std::uint8_t> bytes = in.Take(4);
+  if (bytes.size() < 4) return ReadFault::kShort;
+  std::copy(bytes.begin(), bytes.end(), ih.begin());
+  h.headerSize = Get32(ih.data() + kHeaderSize);
   h.core = h.headerSize == kCoreHeaderSize;
   if (!h.core && h.headerSize < kInfoHeaderSize) return ReadFault::kInvalid;
-  if (kFileHeaderSize + std::uint64_t{h.headerSize} > size) return ReadFault::kShort;
+  const std::size_t kept = std::min<std::size_t>(h.headerSize, kMasksEnd);
+  bytes = in.Take(kept - 4);
+  if (bytes.size() < kept - 4) return ReadFault::kShort;
+  std::copy(bytes.begin(), bytes.end(), ih.begin() + 4);
   if (h.core) {
-    h.width = Get16(ih + kCoreWidth);
-    h.height = Get16(ih + kCoreHeight);
-    h.planes = Get16(ih + kCorePlanes);
-    h.depth = Get16(ih + kCoreBitCount);
+    h.width = Get16(ih.data() + kCoreWidth);
+    h.height = Get16(ih.data() + kCoreHeight);
+    h.planes = Get16(ih.data() + kCorePlanes);
+    h.depth = Get16(ih.data() + kCoreBitCount);
   } else {
-    h.width = GetSigned32(ih + kWidth);
-    h.height = GetSigned32(ih + kHeight);
-    h.planes = Get16(ih + kPlanes);
-    h.depth = Get16(ih + kBitCount);
-    h.compression = Get32(ih + kCompression);
-    h.sizeImage = Get32(ih + kSizeImage);
-    h.clrUsed = Get32(ih + kClrUsed);
+    h.width = GetSigned32(ih.data() + kWidth);
+    h.height = GetSigned32(ih.data() + kHeight);
+    h.planes = Get16(ih.data() + kPlanes);
+    h.depth = Get16(ih.data() + kBitCount);
+    h.compression = Get32(ih.data() + kCompression);
+    h.sizeImage = Get32(ih.data() + kSizeImage);
+    h.clrUsed = Get32(ih.data() + kClrUsed);
   }
+  if (!h.Rle()) in.StopRecording();
+  if (!in.Skip(h.headerSize - kept))
+    return in.TooLargeToKeep() ? ReadFault::kFileTooLarge : ReadFault::kShort;
   if (h.planes != 1) return ReadFault::kInvalid;
   if (!DepthAndCompressionTaken(h)) return ReadFault::kUnsupported;
   if (h.width < 0) return ReadFault::kBadSize;
@@ -109,19 +233,15 @@ ReadFault ParseMainHeader(const std::uint8_t* data, std::size_t size, Header& h)
   // Compressed pictures are always stored bottom row first.
   if (h.Rle() && h.height < 0) return ReadFault::kInvalid;
   if (h.clrUsed > kMaxColorTable) return ReadFault::kInvalid;
-  return ReadFault::kNone;
-}
-
-// Masks, colour table and where the pixel data starts.
-ReadFault ParseMasksAndTable(const std::uint8_t* data, std::size_t size, Header& h) {
-  std::uint64_t pos = kFileHeaderSize + std::uint64_t{h.headerSize};
+  h.pixelOffset = kFileHeaderSize + std::uint64_t{h.headerSize};
   if (h.compression == kBitFields) {
     // Headers of 52 bytes and more carry the masks; after a shorter one they follow it.
-    const std::uint8_t* at = data + kFileHeaderSize + kMasksInHeader;
+    const std::uint8_t* at = ih.data() + kMasksInHeader;
     if (h.headerSize < kMasksEnd) {
-      if (pos + 12 > size) return ReadFault::kShort;
-      at = data + pos;
-      pos += 12;
+      bytes = in.Take(12);
+      if (bytes.size() < 12) return ReadFault::kShort;
+      at = bytes.data();
+      h.pixelOffset += 12;
     }
     for (int i = 0; i < 3; ++i) h.masks[i] = Get32(at + 4 * i);
     if (!MasksValid(h.masks, h.depth)) return ReadFault::kInvalid;
@@ -133,13 +253,15 @@ ReadFault ParseMasksAndTable(const std::uint8_t* data, std::size_t size, Header&
   const std::uint64_t byDepth = h.depth <= 8 ? std::uint64_t{1} << h.depth : 0;
   h.tableEntries = h.core || h.clrUsed == 0 ? byDepth : h.clrUsed;
   h.entrySize = h.core ? 3 : 4;
-  h.tableOffset = pos;
-  h.pixelOffset = pos + h.tableEntries * h.entrySize;
-  if (h.pixelOffset > size) return ReadFault::kShort;
+  const auto tableBytes = static_cast<std::size_t>(h.tableEntries * h.entrySize);
+  bytes = in.Take(tableBytes);
+  if (bytes.size() < tableBytes) return ReadFault::kShort;
+  h.table.assign(bytes.begin(), bytes.end());
+  h.pixelOffset += tableBytes;
   return ReadFault::kNone;
 }
 
-TPixelFormat MakeFormat(const std::uint8_t* data, const Header& h) {
+TPixelFormat MakeFormat(const Header& h) {
   TPixelFormat f;
   if (h.Rle()) return f;  // decoded into a plain 32-bit picture
   f.depth = h.depth;
@@ -151,7 +273,7 @@ TPixelFormat MakeFormat(const std::uint8_t* data, const Header& h) {
     // never pick one.
     const std::uint64_t used = std::min<std::uint64_t>(h.tableEntries, std::uint64_t{1} << h.depth);
     for (std::uint64_t i = 0; i < used; ++i) {
-      const std::uint8_t* e = data + h.tableOffset + i * h.entrySize;  // blue, green, red
+      const std::uint8_t* e = h.table.data() + i * h.entrySize;  // blue, green, red
       f.colorTable.push_back(static_cast<TColor>(e[2] | (e[1] << 8) | (e[0] << 16)));
     }
   }
@@ -159,88 +281,19 @@ TPixelFormat MakeFormat(const std::uint8_t* data, const Header& h) {
 }
 
 // Stored words for every index; indices past the table show black.
-using Palette = std::array<std::uint32_t, 256>;
-Palette MakePalette(const std::uint8_t* data, const Header& h) {
+Palette MakePalette(const Header& h) {
   Palette p;
   p.fill(0xFF000000u);
   const std::uint64_t used = std::min<std::uint64_t>(h.tableEntries, 256);
   for (std::uint64_t i = 0; i < used; ++i) {
-    const std::uint8_t* e = data + h.tableOffset + i * h.entrySize;
+    const std::uint8_t* e = h.table.data() + i * h.entrySize;
     p[i] = 0xFF000000u | (std::uint32_t{e[2]} << 16) | (std::uint32_t{e[1]} << 8) | e[0];
   }
   return p;
 }
 
-// Turns one bit-field channel into 0..255.
-struct ChannelReader {
-  std::uint32_t mask = 0;
-  int shift = 0, bits = 0;
-  std::array<std::uint8_t, 256> narrow{};  // for bits <= 8
-  explicit ChannelReader(std::uint32_t m) : mask(m) {
-    const TMaskChannel c = DescribeMask(m);
-    shift = c.shift;
-    bits = c.bits;
-    if (bits <= 8)
-      for (std::uint32_t v = 0; v < 256; ++v) narrow[v] = ExpandChannel(v, bits);
-  }
-  std::uint32_t Read(std::uint32_t pixel) const {
-    const std::uint32_t v = (pixel & mask) >> shift;
-    return bits <= 8 ? narrow[v] : ExpandChannel(v, bits);
-  }
-};
-
-struct RowDecoder {
-  int depth;
-  std::int64_t width;
-  const Palette& palette;
-  ChannelReader red, green, blue;
-  bool plain32;  // 32 bits laid out 0x??RRGGBB: no channel arithmetic needed
-
-  void Decode(const std::uint8_t* src, std::uint32_t* dst) const;
-};
-
-void RowDecoder::Decode(const std::uint8_t* src, std::uint32_t* dst) const {
-  const auto n = static_cast<std::size_t>(width);
-  switch (depth) {
-    case 1:
-      for (std::size_t x = 0; x < n; ++x) dst[x] = palette[(src[x >> 3] >> (7 - (x & 7))) & 1];
-      break;
-    case 4:
-      for (std::size_t x = 0; x < n; ++x) dst[x] = palette[(src[x >> 1] >> ((x & 1) ? 0 : 4)) & 15];
-      break;
-    case 8:
-      for (std::size_t x = 0; x < n; ++x) dst[x] = palette[src[x]];
-      break;
-    case 24:
-      for (std::size_t x = 0; x < n; ++x, src += 3)
-        dst[x] = 0xFF000000u | (std::uint32_t{src[2]} << 16) | (std::uint32_t{src[1]} << 8) | src[0];
-      break;
-    case 16:
-      for (std::size_t x = 0; x < n; ++x) {
-        const std::uint32_t p = Get16(src + 2 * x);
-        dst[x] = 0xFF000000u | (red.Read(p) << 16) | (green.Read(p) << 8) | blue.Read(p);
-      }
-      break;
-    default:  // 32
-      if (plain32) {
-        if constexpr (std::endian::native == std::endian::little) {
-          std::memcpy(dst, src, n * 4);
-          for (std::size_t x = 0; x < n; ++x) dst[x] |= 0xFF000000u;
-        } else {
-          for (std::size_t x = 0; x < n; ++x) dst[x] = Get32(src + 4 * x) | 0xFF000000u;
-        }
-        break;
-      }
-      for (std::size_t x = 0; x < n; ++x) {
-        const std::uint32_t p = Get32(src + 4 * x);
-        dst[x] = 0xFF000000u | (red.Read(p) << 16) | (green.Read(p) << 8) | blue.Read(p);
-      }
-  }
-}
-
 RowDecoder MakeRowDecoder(const Header& h, const Palette& palette) {
   return RowDecoder{h.depth,
-                    h.width,
                     palette,
                     ChannelReader(h.masks[0]),
                     ChannelReader(h.masks[1]),
@@ -248,51 +301,82 @@ RowDecoder MakeRowDecoder(const Header& h, const Palette& palette) {
                     h.masks[0] == 0xFF0000 && h.masks[1] == 0xFF00 && h.masks[2] == 0xFF};
 }
 
-// Decodes `count` rows, in file order from `firstRow`, out of `bytes`, which
-// holds `available` bytes from the start of firstRow. A row cut short by the
-// end of the data is decoded from a zero-padded copy.
-void DecodeRows(const std::uint8_t* bytes, std::uint64_t available, std::int64_t firstRow, std::int64_t count,
-                const Header& h, const RowDecoder& decoder, std::vector<std::uint32_t>& out) {
-  const std::int64_t rowSize = RowSize(h.width, h.depth), rows = h.Rows();
-  std::vector<std::uint8_t> partial;
-  for (std::int64_t i = 0; i < count; ++i) {
-    const std::int64_t r = firstRow + i, y = h.height < 0 ? r : rows - 1 - r;
-    const auto start = static_cast<std::uint64_t>(i * rowSize);
-    const std::uint8_t* src = bytes + start;
-    if (start + static_cast<std::uint64_t>(rowSize) > available) {
-      partial.assign(static_cast<std::size_t>(rowSize), 0);
-      if (start < available) std::memcpy(partial.data(), src, static_cast<std::size_t>(available - start));
-      src = partial.data();
+// Rows in file order, decoded into the store as their bytes arrive; what the
+// file leaves out reads as zero bytes. Returns the rows decoded, the last of
+// them possibly in part (`partialPixels` of it, -1 when whole).
+struct RowsRead {
+  std::int64_t rows = 0;
+  std::int64_t partialPixels = -1;
+};
+
+RowsRead DecodeRows(Input& in, std::uint64_t stated, const Header& h, const RowDecoder& decoder,
+                    TPixelStore& out) {
+  const auto width = static_cast<std::size_t>(h.width);
+  const auto rowSize = static_cast<std::uint64_t>(RowSize(h.width, h.depth));
+  const std::uint64_t pixelBytes = (static_cast<std::uint64_t>(h.width) * h.depth + 7) / 8;
+  // A row wider than this is taken in pieces of whole bytes and whole pixels.
+  constexpr std::size_t kPiecePixels = std::size_t{1} << 16;
+  RowsRead done;
+  std::uint64_t left = stated;
+  for (; done.rows < h.Rows() && left > 0; ++done.rows) {
+    const std::int64_t y = h.height < 0 ? done.rows : h.Rows() - 1 - done.rows;
+    std::uint32_t* row = out.Data() + static_cast<std::size_t>(y) * width;
+    std::size_t x = 0;
+    while (x < width) {
+      const std::size_t n = std::min(kPiecePixels, width - x);
+      const std::size_t need = static_cast<std::size_t>((std::uint64_t{n} * h.depth + 7) / 8);
+      const std::span<const std::uint8_t> bytes =
+          in.Take(static_cast<std::size_t>(std::min<std::uint64_t>(need, left)));
+      left -= bytes.size();
+      if (bytes.size() == need) {
+        decoder.Decode(bytes.data(), row + x, n);
+        x += n;
+        continue;
+      }
+      // Cut short: the whole pixels there are, then the one the end falls in, zero-padded.
+      const std::size_t whole = bytes.size() * 8 / static_cast<std::size_t>(h.depth);
+      decoder.Decode(bytes.data(), row + x, whole);
+      x += whole;
+      std::array<std::uint8_t, 4> padded{};
+      const std::size_t used = whole * static_cast<std::size_t>(h.depth) / 8;
+      if (bytes.size() > used) {
+        std::copy(bytes.begin() + static_cast<std::ptrdiff_t>(used), bytes.end(), padded.begin());
+        decoder.Decode(padded.data(), row + x, 1);
+        ++x;
+      }
+      done.partialPixels = static_cast<std::int64_t>(x);
+      ++done.rows;
+      return done;
     }
-    decoder.Decode(src, out.data() + y * h.width);
+    // The row's padding.
+    const std::uint64_t padding = std::min(rowSize - pixelBytes, left);
+    if (!in.Skip(padding)) return {done.rows + 1, -1};
+    left -= padding;
   }
+  return done;
 }
 
-// Pixel rows that are not all in memory: the part the prefix holds, then
-// pieces of about 1 MiB from `rest`, decoded as they arrive.
-void DecodeStreamedRows(const std::uint8_t* inMemory, std::uint64_t inMemorySize, std::uint64_t available,
-                        TByteSource& rest, const Header& h, const RowDecoder& decoder,
-                        std::vector<std::uint32_t>& out) {
-  const auto rowSize = static_cast<std::uint64_t>(RowSize(h.width, h.depth));
-  const std::int64_t perPiece = std::max<std::int64_t>(1, static_cast<std::int64_t>((1u << 20) / rowSize));
-  std::vector<std::uint8_t> piece(static_cast<std::size_t>(perPiece * rowSize));
-  std::uint64_t position = 0;  // pixel bytes taken so far
-  for (std::int64_t first = 0; first < h.Rows(); first += perPiece) {
-    const std::int64_t n = std::min(perPiece, h.Rows() - first);
-    const std::uint64_t want = std::min(n * rowSize, available - std::min(position, available));
-    std::uint64_t got = 0;
-    if (position < inMemorySize) {
-      got = std::min(want, inMemorySize - position);
-      std::memcpy(piece.data(), inMemory + position, static_cast<std::size_t>(got));
-    }
-    while (got < want) {
-      const std::size_t more = rest.Read(piece.data() + got, static_cast<std::size_t>(want - got));
-      if (more == 0) break;  // the file shrank: the rest reads as zero
-      got += more;
-    }
-    position += got;
-    DecodeRows(piece.data(), got, first, n, h, decoder, out);
+// The pixels of an uncompressed picture: rows decoded straight into the store,
+// then whatever the file left out, in the colour of zero bytes. A large
+// stretch of it is mapped rather than written: it may be nearly all the picture.
+void DecodeUncompressed(Input& in, const Header& h, const Palette& palette, TPixelStore& out) {
+  const std::uint64_t full = static_cast<std::uint64_t>(RowSize(h.width, h.depth)) * h.Rows();
+  const std::uint64_t stated = h.sizeImage != 0 ? std::min<std::uint64_t>(h.sizeImage, full) : full;
+  in.ReadAheadUpTo(h.pixelOffset + stated);
+  const RowsRead done = DecodeRows(in, stated, h, MakeRowDecoder(h, palette), out);
+  const std::uint32_t missing = h.depth <= 8 ? palette[0] : 0xFF000000u;
+  const auto width = static_cast<std::size_t>(h.width), rows = static_cast<std::size_t>(h.Rows());
+  const auto read = static_cast<std::size_t>(done.rows);
+  if (done.partialPixels >= 0) {
+    const std::size_t y = h.height < 0 ? read - 1 : rows - read;
+    const auto x = static_cast<std::size_t>(done.partialPixels);
+    out.FillByMapping(y * width + x, width - x, missing);
   }
+  // Top-down files leave out the bottom rows, bottom-up files the top ones.
+  if (h.height < 0)
+    out.FillByMapping(read * width, (rows - read) * width, missing);
+  else
+    out.FillByMapping(0, (rows - read) * width, missing);
 }
 
 // RLE8/RLE4 into stored words, rows bottom first. Runs and absolute runs that
@@ -301,13 +385,13 @@ void DecodeStreamedRows(const std::uint8_t* inMemory, std::uint64_t inMemorySize
 // row ends decoding, as does the end of the data. Pixels never written stay
 // black.
 void DecodeRle(const std::uint8_t* d, std::uint64_t n, const Header& h, const Palette& palette,
-               std::vector<std::uint32_t>& out) {
+               TPixelStore& out) {
   const bool rle4 = h.compression == kRle4;
   const std::int64_t width = h.width, rows = h.Rows();
   std::int64_t x = 0, row = 0;
   std::uint64_t pos = 0;
   const auto put = [&](unsigned index) {
-    if (x < width) out[static_cast<std::size_t>((rows - 1 - row) * width + x)] = palette[index];
+    if (x < width) out.Data()[static_cast<std::size_t>((rows - 1 - row) * width + x)] = palette[index];
     ++x;
   };
   while (pos + 2 <= n && row < rows) {
@@ -339,40 +423,26 @@ void DecodeRle(const std::uint8_t* d, std::uint64_t n, const Header& h, const Pa
   }
 }
 
-// The pixel store, black for RLE (whose skipped pixels stay black).
-ReadFault AllocatePixels(const Header& h, std::vector<std::uint32_t>& out) {
-  const std::uint64_t count = static_cast<std::uint64_t>(h.width) * static_cast<std::uint64_t>(h.Rows());
+ReadFault AllocatePixels(const Header& h, TPixelStore& out) {
   try {
-    out.reserve(static_cast<std::size_t>(count));
-    AdviseHugePages(out.data(), out.capacity() * 4);
-    out.assign(static_cast<std::size_t>(count), h.Rle() ? 0xFF000000u : 0u);
+    out = TPixelStore::Uninitialised(static_cast<std::size_t>(h.width) * static_cast<std::size_t>(h.Rows()));
   } catch (const std::bad_alloc&) {
     return ReadFault::kNoMemory;
   }
   return ReadFault::kNone;
 }
 
-// Decodes the pixels of a file of fileSize bytes whose first prefixSize bytes
-// are in memory; the rest, if any, comes from `rest` (never for RLE).
-void DecodePixels(const std::uint8_t* prefix, std::size_t prefixSize, std::uint64_t fileSize,
-                  TByteSource* rest, const Header& h, std::vector<std::uint32_t>& out) {
-  if (out.empty()) return;
-  const Palette palette = MakePalette(prefix, h);
-  const std::uint64_t inFile = fileSize - h.pixelOffset;
-  if (h.Rle()) {
-    // Compressed data may be longer than the picture it makes: take all the file says it has.
-    const std::uint64_t length = h.sizeImage != 0 ? std::min<std::uint64_t>(h.sizeImage, inFile) : inFile;
-    DecodeRle(prefix + h.pixelOffset, length, h, palette, out);
-    return;
-  }
-  const std::uint64_t full = static_cast<std::uint64_t>(RowSize(h.width, h.depth)) * h.Rows();
-  const std::uint64_t stated = h.sizeImage != 0 ? std::min<std::uint64_t>(h.sizeImage, full) : full;
-  const RowDecoder decoder = MakeRowDecoder(h, palette);
-  if (rest)
-    DecodeStreamedRows(prefix + h.pixelOffset, prefixSize - h.pixelOffset, std::min(stated, inFile), *rest, h,
-                       decoder, out);
-  else
-    DecodeRows(prefix + h.pixelOffset, std::min(stated, inFile), 0, h.Rows(), h, decoder, out);
+// RLE data is taken whole, as the picture is written back as read while it
+// is unchanged. Pixels it never reaches stay black.
+ReadFault DecodeCompressed(Input& in, const Header& h, const Palette& palette, TPixelStore& out,
+                           std::vector<std::uint8_t>& file) {
+  if (!in.WholeFile(file)) return ReadFault::kFileTooLarge;
+  out.FillByMapping(0, out.Size(), 0xFF000000u);
+  const std::uint64_t inFile = file.size() - h.pixelOffset;
+  // Compressed data may be longer than the picture it makes: take all the file says it has.
+  const std::uint64_t length = h.sizeImage != 0 ? std::min<std::uint64_t>(h.sizeImage, inFile) : inFile;
+  DecodeRle(file.data() + h.pixelOffset, length, h, palette, out);
+  return ReadFault::kNone;
 }
 
 [[noreturn]] void ThrowReadFault(ReadFault fault) {
@@ -386,9 +456,40 @@ void DecodePixels(const std::uint8_t* prefix, std::size_t prefixSize, std::uint6
     case ReadFault::kTooLarge:
     case ReadFault::kNoMemory:
       ThrowSystemError(ENOMEM);
+    case ReadFault::kFileTooLarge:
+      ThrowSystemError(EFBIG);
     default:
       ThrowInvalidBitmap();
   }
+}
+
+void ReadBitmap(Input& in, TBitmap& into) {
+  Header h;
+  TPixelStore pixels;
+  std::vector<std::uint8_t> original;
+  ReadFault fault = ReadHeaders(in, h);
+  if (fault == ReadFault::kEmptyFile) {
+    into.Assign(0, 0, TPixelFormat{}, {}, {});
+    return;
+  }
+  if (fault == ReadFault::kNone) fault = AllocatePixels(h, pixels);
+  try {
+    if (fault == ReadFault::kNone && !pixels.Empty()) {
+      const Palette palette = MakePalette(h);
+      if (h.Rle())
+        fault = DecodeCompressed(in, h, palette, pixels, original);
+      else
+        DecodeUncompressed(in, h, palette, pixels);
+    }
+  } catch (const std::bad_alloc&) {
+    fault = ReadFault::kNoMemory;
+  }
+  if (fault != ReadFault::kNone) ThrowReadFault(fault);
+  // A picture with no pixels is empty in both directions, so that a later
+  // resize of one side cannot inherit a huge other side from the file.
+  const bool none = h.width == 0 || h.Rows() == 0;
+  into.Assign(none ? 0 : static_cast<int>(h.width), none ? 0 : static_cast<int>(h.Rows()), MakeFormat(h),
+              std::move(pixels), std::move(original));
 }
 
 }  // namespace
@@ -397,48 +498,15 @@ bool BitmapSizeAllowed(std::int64_t width, std::int64_t height) {
   if (width < 0 || height < 0) return false;
   if (width == 0 || height == 0) return true;
   // Divide rather than multiply, so that no pair of 64-bit sizes overflows.
-  return width <= gMaxPixels && height <= gMaxPixels / width;
-}
-
-void BitmapFileTesting::LimitPixels(std::int64_t maxPixels) {
-  gMaxPixels = std::clamp<std::int64_t>(maxPixels, 1, kMaxBitmapPixels);
-}
-
-bool ReadBitmapPrefixed(const std::uint8_t* prefix, std::size_t prefixSize, std::uint64_t fileSize,
-                        TByteSource* rest, TBitmap& into) {
-  // Never look past the bytes that exist: without a source, the prefix is the file.
-  if (!rest) fileSize = std::min<std::uint64_t>(fileSize, prefixSize);
-  prefixSize = static_cast<std::size_t>(std::min<std::uint64_t>(prefixSize, fileSize));
-  if (fileSize == 0) {
-    into.Assign(0, 0, TPixelFormat{}, {}, {});
-    return true;
-  }
-  const bool whole = prefixSize >= fileSize;
-  Header h;
-  std::vector<std::uint32_t> pixels;
-  ReadFault fault = ParseMainHeader(prefix, prefixSize, h);
-  if (fault == ReadFault::kNone) fault = ParseMasksAndTable(prefix, prefixSize, h);
-  // Headers that reach past the prefix, and RLE data, need the whole file.
-  if ((fault == ReadFault::kShort || (fault == ReadFault::kNone && h.Rle())) && !whole) return false;
-  if (fault == ReadFault::kNone) fault = AllocatePixels(h, pixels);
-  std::vector<std::uint8_t> original;
-  try {
-    if (fault == ReadFault::kNone)
-      DecodePixels(prefix, prefixSize, fileSize, whole ? nullptr : rest, h, pixels);
-    if (fault == ReadFault::kNone && h.Rle())
-      original.assign(prefix, prefix + prefixSize);  // written back as is while the picture is unchanged
-  } catch (const std::bad_alloc&) {
-    fault = ReadFault::kNoMemory;
-  }
-  if (fault != ReadFault::kNone) ThrowReadFault(fault);
-  // A picture with no pixels is empty in both directions, so that a later
-  // resize of one side cannot inherit a huge other side from the file.
-  const bool none = h.width == 0 || h.Rows() == 0;
-  into.Assign(none ? 0 : static_cast<int>(h.width), none ? 0 : static_cast<int>(h.Rows()),
-              MakeFormat(prefix, h), std::move(pixels), std::move(original));
-  return true;
+  return width <= kMaxBitmapPixels && height <= kMaxBitmapPixels / width;
 }
 
 void ReadBitmapFile(const std::uint8_t* data, std::size_t size, TBitmap& into) {
-  ReadBitmapPrefixed(data, size, size, nullptr, into);
+  Input in(data, size);
+  ReadBitmap(in, into);
+}
+
+void ReadBitmapStream(TByteSource& source, TBitmap& into) {
+  Input in(source);
+  ReadBitmap(in, into);
 }

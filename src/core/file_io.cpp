@@ -221,8 +221,44 @@ std::size_t ReadUpTo(int fd, std::uint8_t* into, std::size_t n) {
   return got;
 }
 
+std::uint64_t TByteSource::Skip(std::uint64_t n) {
+  std::uint8_t scratch[4096];
+  std::uint64_t skipped = 0;
+  while (skipped < n) {
+    const std::size_t got =
+        Read(scratch, static_cast<std::size_t>(std::min<std::uint64_t>(n - skipped, sizeof scratch)));
+    if (got == 0) break;
+    skipped += got;
+  }
+  return skipped;
+}
+
+std::size_t TMemorySource::Read(std::uint8_t* into, std::size_t n) {
+  n = std::min(n, size_ - position_);
+  if (n > 0) std::memcpy(into, data_ + position_, n);
+  position_ += n;
+  return n;
+}
+
+std::uint64_t TMemorySource::Skip(std::uint64_t n) {
+  const std::size_t skipped = static_cast<std::size_t>(std::min<std::uint64_t>(n, size_ - position_));
+  position_ += skipped;
+  return skipped;
+}
+
 std::size_t TFileSource::Read(std::uint8_t* into, std::size_t n) {
   return ReadUpTo(fd_, into, n);
+}
+
+// A seek past the end would succeed, so the file's length bounds it.
+std::uint64_t TFileSource::Skip(std::uint64_t n) {
+  struct stat st {};
+  const off_t at = ::lseek(fd_, 0, SEEK_CUR);
+  if (at < 0 || ::fstat(fd_, &st) != 0) return TByteSource::Skip(n);
+  const std::uint64_t left = st.st_size > at ? static_cast<std::uint64_t>(st.st_size - at) : 0;
+  const std::uint64_t skipped = std::min(n, left);
+  if (::lseek(fd_, static_cast<off_t>(skipped), SEEK_CUR) < 0) ThrowReadError();
+  return skipped;
 }
 
 FileDescriptor OpenRegularFile(const std::string& path, struct stat* status) {

@@ -40,13 +40,29 @@ class TByteSource {
  public:
   virtual ~TByteSource() = default;
   virtual std::size_t Read(std::uint8_t* into, std::size_t n) = 0;
+  // Passes over up to n bytes and returns how many (fewer at the end).
+  virtual std::uint64_t Skip(std::uint64_t n);
 };
 
-// Reads from a descriptor through ReadUpTo.
+// Bytes already in memory, handed out in order.
+class TMemorySource : public TByteSource {
+ public:
+  TMemorySource(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+  std::size_t Read(std::uint8_t* into, std::size_t n) override;
+  std::uint64_t Skip(std::uint64_t n) override;
+
+ private:
+  const std::uint8_t* data_;
+  std::size_t size_;
+  std::size_t position_ = 0;
+};
+
+// Reads a regular file from its descriptor through ReadUpTo; skips by seeking.
 class TFileSource : public TByteSource {
  public:
   explicit TFileSource(int fd) : fd_(fd) {}
   std::size_t Read(std::uint8_t* into, std::size_t n) override;
+  std::uint64_t Skip(std::uint64_t n) override;
 
  private:
   int fd_;

@@ -13,7 +13,7 @@ std::size_t PixelCount(int width, int height) {
 }
 
 std::size_t ContentsBytes(const TBitmapContents& c) {
-  return sizeof(TBitmapContents) + c.pixels.capacity() * sizeof(std::uint32_t) +
+  return sizeof(TBitmapContents) + c.pixels.Size() * sizeof(std::uint32_t) +
          c.format.colorTable.capacity() * sizeof(TColor);
 }
 
@@ -21,7 +21,7 @@ bool SamePicture(const TBitmapContents& c, const TBitmap& bitmap) {
   if (c.width != bitmap.Width() || c.height != bitmap.Height() || !(c.format == bitmap.Format()))
     return false;
   const std::size_t n = PixelCount(c.width, c.height);
-  return c.pixels.size() == n && (n == 0 || std::memcmp(c.pixels.data(), bitmap.Bits(), n * 4) == 0);
+  return c.pixels.Size() == n && (n == 0 || std::memcmp(c.pixels.Data(), bitmap.Bits(), n * 4) == 0);
 }
 
 }  // namespace
@@ -274,7 +274,7 @@ void TPictureHistory::BeforeReplace(TBitmapContents& old, int newWidth, int newH
     // The picture as the step found it: the old one with its kept tiles put back.
     for (const Tile& t : open_.tiles)
       for (int y = 0; y < t.height; ++y)
-        std::memcpy(old.pixels.data() + static_cast<std::size_t>(t.y + y) * old.width + t.x,
+        std::memcpy(old.pixels.Data() + static_cast<std::size_t>(t.y + y) * old.width + t.x,
                     t.pixels.get() + static_cast<std::size_t>(y) * t.width,
                     static_cast<std::size_t>(t.width) * 4);
     Drop(open_);

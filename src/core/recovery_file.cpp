@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <random>
 #include <system_error>
@@ -98,7 +99,8 @@ bool TRecoveryFile::WriteInBackground(const TBitmap& picture) {
   std::unique_lock lock(mutex_);
   if (job_ != Job::None) return false;
   const std::size_t n = picture.Empty() ? 0 : static_cast<std::size_t>(picture.Width()) * picture.Height();
-  buffer_.assign(picture.Bits(), picture.Bits() + n);
+  if (buffer_.Size() != n) buffer_ = TPixelStore::Uninitialised(n);
+  if (n > 0) std::memcpy(buffer_.Data(), picture.Bits(), n * 4);
   copy_.Assign(picture.Width(), picture.Height(), picture.Format(), std::move(buffer_), {});
   lock.unlock();
   StartJob(Job::Write);
@@ -108,7 +110,7 @@ bool TRecoveryFile::WriteInBackground(const TBitmap& picture) {
 void TRecoveryFile::Reserve(std::size_t pixels) {
   {
     const std::lock_guard lock(mutex_);
-    if (job_ != Job::None || buffer_.capacity() >= pixels) return;
+    if (job_ != Job::None || buffer_.Size() == pixels) return;
     reserveSize_ = pixels;
   }
   StartJob(Job::Reserve);
@@ -141,13 +143,10 @@ void TRecoveryFile::Work() {
     lock.unlock();
     if (job == Job::Write) {
       WriteCopy();
-    } else if (buffer_.capacity() < reserveSize_) {
+    } else if (buffer_.Size() != reserveSize_) {
       // Touched here, so that the copy on the caller's thread meets no page faults.
-      std::vector<std::uint32_t> fresh;
       try {
-        fresh.reserve(reserveSize_);
-        AdviseHugePages(fresh.data(), reserveSize_ * sizeof(std::uint32_t));
-        fresh.resize(reserveSize_);
+        TPixelStore fresh = TPixelStore::Filled(reserveSize_, 0);
         buffer_ = std::move(fresh);
       } catch (const std::bad_alloc&) {
       }

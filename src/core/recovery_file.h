@@ -82,7 +82,7 @@ class TRecoveryFile {
   Job job_ = Job::None;
   std::size_t reserveSize_ = 0;
   bool removeAfter_ = false, failed_ = false, quit_ = false;
-  std::vector<std::uint32_t> buffer_;  // the copy's pixel store between writes
-  TBitmap copy_;                       // the picture being written
+  TPixelStore buffer_;  // the copy's pixel store between writes
+  TBitmap copy_;        // the picture being written
   std::thread worker_;
 };

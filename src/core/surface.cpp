@@ -203,21 +203,24 @@ void TBitmap::SetHeight(int h) {
 void TBitmap::Resize(int w, int h) {
   // A never-used canvas fills with white; otherwise the canvas brush colour.
   const std::uint32_t fill = StoredPixel(canvas_ ? canvas_->Brush->Color() : clWhite);
-  std::vector<std::uint32_t> pixels;
+  TPixelStore pixels;
   if (w > 0 && h > 0) {
     // Built aside first, so that a failed allocation leaves the bitmap as it was.
     try {
-      pixels.assign(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), fill);
+      pixels = TPixelStore::Uninitialised(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
     } catch (const std::bad_alloc&) {
       throw EDaubixError("システム リソースが足りません");
-    } catch (const std::length_error&) {
-      throw EDaubixError("システム リソースが足りません");
     }
+    // Each word is written once: the old pixels where they reach, the fill beyond.
     const int cw = std::min(w, width_), ch = std::min(h, height_);
-    if (cw > 0)
-      for (int y = 0; y < ch; ++y)
-        std::memcpy(pixels.data() + static_cast<std::size_t>(y) * w, ScanLine(y),
-                    static_cast<std::size_t>(cw) * 4);
+    const auto width = static_cast<std::size_t>(w), kept = static_cast<std::size_t>(std::max(cw, 0));
+    for (int y = 0; y < ch && cw > 0; ++y) {
+      std::uint32_t* row = pixels.Data() + static_cast<std::size_t>(y) * width;
+      std::memcpy(row, ScanLine(y), kept * 4);
+      std::fill(row + kept, row + width, fill);
+    }
+    const std::size_t filledFrom = cw > 0 ? static_cast<std::size_t>(ch) * width : 0;
+    pixels.Fill(filledFrom, pixels.Size() - filledFrom, fill);
   }
   // The display must redraw what was there before as well as the new area.
   const TRect changed = Rect(0, 0, std::max(w, width_), std::max(h, height_));
@@ -233,10 +236,10 @@ void TBitmap::Resize(int w, int h) {
   MarkDirty(changed);
 }
 
-void TBitmap::Assign(int width, int height, TPixelFormat format, std::vector<std::uint32_t> pixels,
+void TBitmap::Assign(int width, int height, TPixelFormat format, TPixelStore pixels,
                      std::vector<std::uint8_t> originalFile) {
   if (width < 0 || height < 0 ||
-      pixels.size() != static_cast<std::size_t>(width) * static_cast<std::size_t>(height))
+      pixels.Size() != static_cast<std::size_t>(width) * static_cast<std::size_t>(height))
     throw std::invalid_argument("TBitmap::Assign: pixel count does not match the size");
   const TRect changed = Rect(0, 0, std::max(width, width_), std::max(height, height_));
   if (watcher_) {

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "core/pixel_store.h"
+
 // 0x00BBGGRR; a value with the top bit set names a system colour by its low byte.
 using TColor = std::int32_t;
 
@@ -234,7 +236,7 @@ struct TPixelFormat {
 struct TBitmapContents {
   int width = 0, height = 0;
   TPixelFormat format;
-  std::vector<std::uint32_t> pixels;
+  TPixelStore pixels;
 };
 
 // Told before pixels of a bitmap change, so that what was there can be kept
@@ -304,9 +306,9 @@ class TBitmap : public TObject {
 
   // The pixel store: width x height words 0xFFRRGGBB, rows top first, no
   // padding (the layout of a QImage::Format_RGB32 image).
-  const std::uint32_t* Bits() const { return pixels_.data(); }
-  std::uint32_t* ScanLine(int y) { return pixels_.data() + static_cast<std::size_t>(y) * width_; }
-  const std::uint32_t* ScanLine(int y) const { return pixels_.data() + static_cast<std::size_t>(y) * width_; }
+  const std::uint32_t* Bits() const { return pixels_.Data(); }
+  std::uint32_t* ScanLine(int y) { return pixels_.Data() + static_cast<std::size_t>(y) * width_; }
+  const std::uint32_t* ScanLine(int y) const { return pixels_.Data() + static_cast<std::size_t>(y) * width_; }
 
   // The colour this bitmap stores when asked to draw c: system colours
   // resolved, then reduced to what the depth or colour table can hold.
@@ -345,7 +347,7 @@ class TBitmap : public TObject {
   void SetChangeHook(void (*hook)(void* context), void* context);
 
   // Replaces the whole picture (used by the file reader).
-  void Assign(int width, int height, TPixelFormat format, std::vector<std::uint32_t> pixels,
+  void Assign(int width, int height, TPixelFormat format, TPixelStore pixels,
               std::vector<std::uint8_t> originalFile);
   // The bytes of an RLE file as read, kept while the picture is unchanged.
   const std::vector<std::uint8_t>& OriginalFile() const { return originalFile_; }
@@ -356,7 +358,7 @@ class TBitmap : public TObject {
   void MarkFirstDirty(const TRect& r);
   int width_ = 0, height_ = 0;
   TPixelFormat format_;
-  std::vector<std::uint32_t> pixels_;
+  TPixelStore pixels_;
   std::vector<std::uint8_t> originalFile_;
   TColor transparentColor_ = clDefault;
   bool transparent_ = false;

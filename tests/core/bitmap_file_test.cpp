@@ -1,6 +1,7 @@
 #include "core/bitmap_file.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
@@ -295,6 +296,102 @@ TEST(BitmapFile, TruncatedFilesAreReadErrorsAndKeepThePicture) {
   TBitmap b;
   Read(Bytes(pal8.begin(), pal8.begin() + 54 + 1024 + 1), b);
   EXPECT_EQ(b.Width(), 2);
+}
+
+// `head`, then zero bytes without end; counts what is read.
+class EndlessSource : public TByteSource {
+ public:
+  explicit EndlessSource(Bytes head) : head_(std::move(head)) {}
+  std::size_t Read(std::uint8_t* into, std::size_t n) override {
+    for (std::size_t i = 0; i < n; ++i, ++taken_) into[i] = taken_ < head_.size() ? head_[taken_] : 0;
+    return n;
+  }
+  std::uint64_t Taken() const { return taken_; }
+
+ private:
+  Bytes head_;
+  std::uint64_t taken_ = 0;
+};
+
+// The headers are checked from the first bytes before more is read, and no
+// more is read than they say the file holds: an endless stream of "BM" and
+// zeros is refused at byte 18, a picture followed by endless bytes read to
+// the end of its pixel data (or of what biSizeImage gives).
+TEST(BitmapFile, ReadingStopsWhereTheHeadersSay) {
+  EndlessSource endless({'B', 'M'});
+  TBitmap b;
+  EXPECT_THROW(ReadBitmapStream(endless, b), EDaubixError);
+  EXPECT_EQ(endless.Taken(), 18u);
+  TestBmp s{.width = 2, .height = 2, .depth = 24};
+  s.pixels = {0, 0, 255, 255, 255, 255, 0, 0, 255, 0, 0, 0, 0, 0, 0, 0};
+  for (const std::uint32_t sizeImage : {0u, 11u}) {
+    s.sizeImage = sizeImage;
+    const Bytes file = MakeBmp(s);
+    EndlessSource followed(file);
+    ReadBitmapStream(followed, b);
+    EXPECT_EQ(followed.Taken(), 54u + (sizeImage ? sizeImage : 16u));
+    ExpectPicture(b, {"b#", "r."}, Legend());
+  }
+}
+
+// Resident memory of this process in bytes.
+std::int64_t ResidentBytes() {
+  std::ifstream statm("/proc/self/statm");
+  std::int64_t size = 0, resident = 0;
+  statm >> size >> resident;
+  return resident * ::sysconf(_SC_PAGESIZE);
+}
+
+// A file of a kilobyte or less may claim 16384 x 16384 pixels. What it leaves
+// out takes the colour of zero bytes (entry 0 of a colour table, black
+// otherwise and for RLE), as it always did, but without costing a gigabyte:
+// those pixels are mapped, not written.
+TEST(BitmapFile, TinyFilesClaimingHugePicturesCostNoMemory) {
+  constexpr int kSide = 16384;
+  std::vector<std::uint32_t> table(256, 0x000000);
+  table[0] = 0xFFFFFF;  // zero bytes are white here, so nothing comes free of zero pages
+  table[1] = 0xFF0000;
+  struct Case {
+    const char* name;
+    TestBmp file;
+    std::string missing;  // the colour of left-out pixels, as a legend character
+    int redY;             // the row whose first two pixels the data makes red
+  };
+  const Case cases[] = {
+      {"8-bit",
+       {.width = kSide, .height = kSide, .depth = 8, .table = table, .pixels = {1, 1}},
+       ".",
+       kSide - 1},
+      {"24-bit top-down",
+       {.width = kSide, .height = -kSide, .depth = 24, .pixels = {0, 0, 255, 0, 0, 255}},
+       "#",
+       0},
+      {"RLE8",
+       {.width = kSide,
+        .height = kSide,
+        .depth = 8,
+        .compression = 1,
+        .clrUsed = 2,
+        .table = {0, 0xFF0000},
+        .pixels = {2, 1, 0, 1}},
+       "#",
+       kSide - 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Bytes file = MakeBmp(c.file);
+    ASSERT_LE(file.size(), 1100u);
+    TBitmap b;
+    const std::int64_t before = ResidentBytes();
+    Read(file, b);
+    EXPECT_LT(ResidentBytes() - before, std::int64_t{50} << 20);
+    ASSERT_EQ(b.Width(), kSide);
+    ASSERT_EQ(b.Height(), kSide);
+    ExpectPicture(b, 0, c.redY, {"rr" + c.missing}, Legend());
+    for (const int y : {0, kSide / 2, kSide - 1})
+      for (const int x : {2, kSide / 2, kSide - 1}) ExpectPicture(b, x, y, {c.missing}, Legend());
+    ExpectPicture(b, 0, kSide - 1 - c.redY, {c.missing + c.missing}, Legend());
+  }
 }
 
 TEST(BitmapFile, InvalidAndUnsupportedFilesAreRefused) {

@@ -164,7 +164,7 @@ void ExpectSamePicture(const TBitmap& bmp, const TBitmapContents& want, const st
   for (int y = 0; y < want.height; ++y)
     for (int x = 0; x < want.width; ++x) {
       const std::uint32_t got = bmp.ScanLine(y)[x];
-      const std::uint32_t expected = want.pixels[static_cast<std::size_t>(y) * want.width + x];
+      const std::uint32_t expected = want.pixels.Data()[static_cast<std::size_t>(y) * want.width + x];
       if (got == expected) continue;
       ADD_FAILURE_AT(where.file, where.line) << what << ": first difference at " << x << "," << y << ": got "
                                              << std::hex << got << ", expected " << expected;
