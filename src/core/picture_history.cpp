@@ -7,6 +7,7 @@
 namespace {
 
 constexpr int kTile = TPixelWatcher::kTileSize;
+constexpr std::size_t kTileWords = std::size_t{kTile} * kTile;
 
 std::size_t PixelCount(int width, int height) {
   return width > 0 && height > 0 ? static_cast<std::size_t>(width) * static_cast<std::size_t>(height) : 0;
@@ -33,6 +34,11 @@ TPictureHistory::TPictureHistory(TBitmap& bitmap, std::size_t budgetBytes)
 
 TPictureHistory::~TPictureHistory() {
   if (bitmap_.Watcher() == this) bitmap_.SetWatcher(nullptr);
+  // The steps give their tiles back first; then the spares go.
+  undo_.clear();
+  redo_.clear();
+  open_ = Step{};
+  for (std::uint32_t* buffer : spares_) delete[] buffer;
 }
 
 // ---- Steps ----
@@ -55,6 +61,7 @@ void TPictureHistory::CloseStep(bool resize) {
     Clear();
     return;
   }
+  NoteChanges();
   DropUnchanged(open_);
   ResetBits(bitmap_.Width(), bitmap_.Height(), false);
   if (open_.tiles.empty() && !open_.whole) {
@@ -81,6 +88,7 @@ void TPictureHistory::CloseStep(bool resize) {
     undo_.push_back(std::move(step));
     lastWasResize_ = resize;
   }
+  TopUpSpares();
   Notify();
 }
 
@@ -92,15 +100,14 @@ void TPictureHistory::DropUnchanged(Step& step) noexcept {
   }
   const auto unchanged = [this](const Tile& t) {
     for (int y = 0; y < t.height; ++y)
-      if (std::memcmp(t.pixels.get() + static_cast<std::size_t>(y) * t.width, bitmap_.ScanLine(t.y + y) + t.x,
-                      static_cast<std::size_t>(t.width) * 4) != 0)
+      if (std::memcmp(t.Row(y), bitmap_.ScanLine(t.y + y) + t.x, static_cast<std::size_t>(t.width) * 4) != 0)
         return false;
     return true;
   };
   const std::size_t before = step.tiles.size();
   std::erase_if(step.tiles, [&](const Tile& t) {
     if (!unchanged(t)) return false;
-    const std::size_t bytes = PixelCount(t.width, t.height) * 4 + sizeof(Tile);
+    const std::size_t bytes = kTileWords * 4 + sizeof(Tile);
     step.bytes -= bytes;
     bytes_ -= bytes;
     return true;
@@ -147,6 +154,7 @@ bool TPictureHistory::Redo() {
 // Exchanges what the step keeps with what the bitmap holds.
 bool TPictureHistory::Apply(Step& step) noexcept {
   if (step.whole) {
+    changedAll_ = true;
     bytes_ -= step.bytes;
     bitmap_.SwapContents(*step.whole);
     step.bytes = sizeof(Step) + ContentsBytes(*step.whole);
@@ -157,8 +165,12 @@ bool TPictureHistory::Apply(Step& step) noexcept {
   if (step.width != bitmap_.Width() || step.height != bitmap_.Height()) return false;
   TRect changed = Rect(step.width, step.height, 0, 0);
   for (Tile& t : step.tiles) {
+    if (!changedAll_)
+      changed_[static_cast<std::size_t>(t.y / kTile) * wordsPerTileRow_ +
+               static_cast<unsigned>(t.x / kTile) / 64] |= std::uint64_t{1}
+                                                           << (static_cast<unsigned>(t.x / kTile) % 64);
     for (int y = 0; y < t.height; ++y) {
-      std::uint32_t* kept = t.pixels.get() + static_cast<std::size_t>(y) * t.width;
+      std::uint32_t* kept = t.Row(y);
       std::swap_ranges(kept, kept + t.width, bitmap_.ScanLine(t.y + y) + t.x);
     }
     changed = Rect(std::min(changed.Left, t.x), std::min(changed.Top, t.y),
@@ -226,6 +238,7 @@ void TPictureHistory::Drop(Step& step) noexcept {
 }
 
 void TPictureHistory::LoseOpenStep() noexcept {
+  changedAll_ = true;  // no tile of this step is noted any more
   Drop(open_);
   lost_ = true;
   // Nothing more of this step is kept, so no write needs to stop here.
@@ -248,18 +261,15 @@ void TPictureHistory::Keep(int x0, int y0, int x1, int y1) noexcept {
 }
 
 bool TPictureHistory::KeepTile(int tx, int ty) noexcept {
-  Tile tile;
-  tile.x = tx * kTile;
-  tile.y = ty * kTile;
+  Tile tile{tx * kTile, ty * kTile, 0, 0, {nullptr, GiveBack{this}}};
   tile.width = std::min(kTile, bitmap_.Width() - tile.x);
   tile.height = std::min(kTile, bitmap_.Height() - tile.y);
-  const std::size_t bytes = PixelCount(tile.width, tile.height) * 4 + sizeof(Tile);
+  const std::size_t bytes = kTileWords * 4 + sizeof(Tile);
   if (!MakeRoom(bytes)) return false;
-  tile.pixels.reset(new (std::nothrow) std::uint32_t[PixelCount(tile.width, tile.height)]);
+  tile.pixels.reset(Take());
   if (!tile.pixels) return false;
   for (int y = 0; y < tile.height; ++y)
-    std::memcpy(tile.pixels.get() + static_cast<std::size_t>(y) * tile.width,
-                bitmap_.ScanLine(tile.y + y) + tile.x, static_cast<std::size_t>(tile.width) * 4);
+    std::memcpy(tile.Row(y), bitmap_.ScanLine(tile.y + y) + tile.x, static_cast<std::size_t>(tile.width) * 4);
   try {
     open_.tiles.push_back(std::move(tile));
   } catch (const std::bad_alloc&) {
@@ -270,12 +280,12 @@ bool TPictureHistory::KeepTile(int tx, int ty) noexcept {
 }
 
 void TPictureHistory::BeforeReplace(TBitmapContents& old, int newWidth, int newHeight) noexcept {
+  changedAll_ = true;
   if (!lost_ && !open_.whole) {
     // The picture as the step found it: the old one with its kept tiles put back.
     for (const Tile& t : open_.tiles)
       for (int y = 0; y < t.height; ++y)
-        std::memcpy(old.pixels.Data() + static_cast<std::size_t>(t.y + y) * old.width + t.x,
-                    t.pixels.get() + static_cast<std::size_t>(y) * t.width,
+        std::memcpy(old.pixels.Data() + static_cast<std::size_t>(t.y + y) * old.width + t.x, t.Row(y),
                     static_cast<std::size_t>(t.width) * 4);
     Drop(open_);
     const std::size_t bytes = ContentsBytes(old);
@@ -302,6 +312,7 @@ bool TPictureHistory::ResetBits(int width, int height, bool set) noexcept {
     // The bits must match the picture before any write may test them.
     bitmap_.SetWatcher(nullptr);
     lost_ = true;
+    changedAll_ = true;
     return false;
   }
   wordsPerTileRow_ = words;
@@ -310,4 +321,66 @@ bool TPictureHistory::ResetBits(int width, int height, bool set) noexcept {
 
 void TPictureHistory::Notify() {
   if (OnChange) OnChange();
+}
+
+// ---- Changes since the last copy ----
+
+void TPictureHistory::NoteChanges() noexcept {
+  if (changedAll_) return;
+  if (lost_ || open_.whole || changed_.size() != kept_.size()) {
+    changedAll_ = true;
+    return;
+  }
+  for (std::size_t i = 0; i < kept_.size(); ++i) changed_[i] |= kept_[i];
+}
+
+TChangedTiles TPictureHistory::ChangedTiles() const {
+  TChangedTiles changes;
+  changes.all = changedAll_ || lost_ || open_.whole || changed_.size() != kept_.size() ||
+                bitmap_.Watcher() != this;  // writes nobody saw
+  if (changes.all) return changes;
+  changes.wordsPerTileRow = wordsPerTileRow_;
+  changes.bits = changed_;
+  for (std::size_t i = 0; i < kept_.size(); ++i) changes.bits[i] |= kept_[i];
+  return changes;
+}
+
+void TPictureHistory::ForgetChanges() {
+  changedAll_ = false;
+  changed_.assign(kept_.size(), 0);
+}
+
+// ---- Tile memory ----
+
+std::uint32_t* TPictureHistory::Take() noexcept {
+  if (spares_.empty()) return new (std::nothrow) std::uint32_t[kTileWords];
+  std::uint32_t* buffer = spares_.back();
+  spares_.pop_back();
+  return buffer;
+}
+
+void TPictureHistory::Give(std::uint32_t* buffer) noexcept {
+  if (buffer == nullptr) return;
+  try {
+    if (spares_.size() * kTileWords * 4 < std::min(kSpareBytes, budget_)) {
+      spares_.push_back(buffer);
+      return;
+    }
+  } catch (const std::bad_alloc&) {
+  }
+  delete[] buffer;
+}
+
+void TPictureHistory::TopUpSpares() noexcept {
+  while (spares_.size() * kTileWords * 4 < std::min(kSpareBytes, budget_)) {
+    std::uint32_t* buffer = new (std::nothrow) std::uint32_t[kTileWords];
+    if (buffer == nullptr) return;
+    // Touched now, at the end of a step, rather than during the next stroke.
+    std::memset(buffer, 0, kTileWords * 4);
+    Give(buffer);
+  }
+}
+
+std::size_t TPictureHistory::SpareBytes() const {
+  return spares_.size() * kTileWords * 4;
 }

@@ -14,6 +14,19 @@
 
 #include "core/surface.h"
 
+// The tiles of a picture changed since some moment, as the history saw them
+// written: what a copy kept in step with the picture has to take again.
+struct TChangedTiles {
+  bool all = true;                  // any pixel may have changed: the size, the format or everything
+  std::vector<std::uint64_t> bits;  // one per tile, rows wordsPerTileRow words apart
+  std::size_t wordsPerTileRow = 0;
+  bool Tile(int tx, int ty) const {
+    return all || (bits[static_cast<std::size_t>(ty) * wordsPerTileRow + static_cast<unsigned>(tx) / 64] >>
+                   (static_cast<unsigned>(tx) % 64)) &
+                      1;
+  }
+};
+
 class TPictureHistory : public TPixelWatcher {
  public:
   static constexpr std::size_t kDefaultBudget = std::size_t{256} << 20;
@@ -65,6 +78,14 @@ class TPictureHistory : public TPixelWatcher {
   std::size_t Budget() const { return budget_; }
   // Steps farthest from the picture as it is go first until the rest fit.
   void SetBudget(std::size_t bytes);
+  // Tile memory kept ready for the next steps, beside the budget: at most
+  // kSpareBytes, already touched, so that capturing a tile meets no page fault.
+  static constexpr std::size_t kSpareBytes = std::size_t{8} << 20;
+  std::size_t SpareBytes() const;
+
+  // The tiles changed since ForgetChanges (the autosave copies only those).
+  TChangedTiles ChangedTiles() const;
+  void ForgetChanges();
 
   // Runs after CanUndo or CanRedo may have changed.
   std::function<void()> OnChange;
@@ -74,9 +95,16 @@ class TPictureHistory : public TPixelWatcher {
   void BeforeReplace(TBitmapContents& old, int newWidth, int newHeight) noexcept override;
 
  private:
+  // Tile buffers of kTileSize x kTileSize words, given back to the history's
+  // spares when a step lets go of them.
+  struct GiveBack {
+    TPictureHistory* history;
+    void operator()(std::uint32_t* buffer) const noexcept { history->Give(buffer); }
+  };
   struct Tile {
-    int x = 0, y = 0, width = 0, height = 0;  // on the bitmap
-    std::unique_ptr<std::uint32_t[]> pixels;  // width x height, rows packed
+    int x = 0, y = 0, width = 0, height = 0;            // on the bitmap
+    std::unique_ptr<std::uint32_t[], GiveBack> pixels;  // rows kTileSize words apart
+    std::uint32_t* Row(int y) const { return pixels.get() + static_cast<std::size_t>(y) * kTileSize; }
   };
   struct Step {
     std::vector<Tile> tiles;
@@ -104,17 +132,27 @@ class TPictureHistory : public TPixelWatcher {
   // Sizes the tile bits to the bitmap's picture (w x h), all set or all clear;
   // false when that memory cannot be had (the bitmap is then not watched).
   bool ResetBits(int width, int height, bool set) noexcept;
+  // Adds the step in progress's tiles to the changed ones, before its bits go.
+  void NoteChanges() noexcept;
   void Notify();
+  std::uint32_t* Take() noexcept;
+  void Give(std::uint32_t* buffer) noexcept;
+  // Touched spares up to kSpareBytes, where the budget has room for them.
+  void TopUpSpares() noexcept;
 
   TBitmap& bitmap_;
   std::size_t budget_;
   std::size_t bytes_ = 0;
-  std::deque<Step> undo_;  // oldest first
-  std::deque<Step> redo_;  // farthest first, the next to redo last
+  std::vector<std::uint32_t*> spares_;  // before the steps, whose tiles come back here
+  std::deque<Step> undo_;               // oldest first
+  std::deque<Step> redo_;               // farthest first, the next to redo last
   Step open_;
   // The step in progress outgrew the budget: nothing of it is kept, and the
   // steps before it can no longer be reached.
   bool lost_ = false;
   bool lastWasResize_ = false;
   int commandDepth_ = 0;
+  // Tiles written since ForgetChanges, beyond those of the step in progress.
+  std::vector<std::uint64_t> changed_;
+  bool changedAll_ = true;
 };

@@ -244,24 +244,14 @@ struct TBitmapContents {
 // tile says it is kept already, so the usual call is a test of one word.
 class TPixelWatcher {
  public:
-  static constexpr int kTileShift = 6;
+  static constexpr int kTileShift = 4;
   static constexpr int kTileSize = 1 << kTileShift;  // pixels per side
   virtual ~TPixelWatcher() = default;
 
   // Pixels x0 <= x < x1 of rows y0 <= y < y1, all on the bitmap, are about
   // to change.
   void BeforeWrite(int x0, int y0, int x1, int y1) {
-    if (y1 - y0 == 1) {
-      const unsigned tx0 = static_cast<unsigned>(x0) >> kTileShift;
-      const unsigned tx1 = static_cast<unsigned>(x1 - 1) >> kTileShift;
-      if ((tx0 >> 6) == (tx1 >> 6)) {
-        const std::uint64_t mask =
-            (~std::uint64_t{0} >> (63 - (tx1 & 63))) & (~std::uint64_t{0} << (tx0 & 63));
-        const std::size_t word = (static_cast<std::size_t>(y0) >> kTileShift) * wordsPerTileRow_ + (tx0 >> 6);
-        if ((kept_[word] & mask) == mask) return;
-      }
-    }
-    Keep(x0, y0, x1, y1);
+    if (y1 - y0 != 1 || !Kept(x0, y0, x1)) Keep(x0, y0, x1, y1);
   }
   // The whole picture is about to be replaced by one of newWidth x newHeight
   // (a resize or a load); `old` holds the picture until then and may be taken.
@@ -270,6 +260,19 @@ class TPixelWatcher {
  protected:
   // Keeps what the tiles under the area hold, and sets their bits.
   virtual void Keep(int x0, int y0, int x1, int y1) noexcept = 0;
+  // Whether every tile under x0 <= x < x1 of row y is kept already.
+  bool Kept(int x0, int y, int x1) const {
+    const unsigned tx0 = static_cast<unsigned>(x0) >> kTileShift;
+    const unsigned tx1 = static_cast<unsigned>(x1 - 1) >> kTileShift;
+    const std::uint64_t* row = kept_.data() + (static_cast<std::size_t>(y) >> kTileShift) * wordsPerTileRow_;
+    for (unsigned w = tx0 >> 6; w <= tx1 >> 6; ++w) {
+      std::uint64_t mask = ~std::uint64_t{0};
+      if (w == tx0 >> 6) mask &= ~std::uint64_t{0} << (tx0 & 63);
+      if (w == tx1 >> 6) mask &= ~std::uint64_t{0} >> (63 - (tx1 & 63));
+      if ((row[w] & mask) != mask) return false;
+    }
+    return true;
+  }
   // One bit per tile, rows of tiles wordsPerTileRow_ words apart; sized to the
   // bitmap by the watcher before any write can reach it.
   std::vector<std::uint64_t> kept_;
