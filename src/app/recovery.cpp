@@ -49,7 +49,11 @@ void TForm1::Timer1Timer(TObject* /*Sender*/) {
   if (Recovery->TakeFailure()) AutosavedChangeCount.reset();  // try again
   const std::uint64_t changes = Picture(this).ChangeCount();
   if (NeedsRecovery(this) && AutosavedChangeCount != changes) {
-    if (Recovery->WriteInBackground(Picture(this))) AutosavedChangeCount = changes;
+    // Only the tiles changed since the last copy are copied again.
+    if (Recovery->WriteInBackground(Picture(this), History->ChangedTiles())) {
+      AutosavedChangeCount = changes;
+      History->ForgetChanges();
+    }
   } else {
     Recovery->Reserve(PixelCount(this));  // a resize may have outgrown the copy buffer
   }

@@ -95,16 +95,44 @@ void TRecoveryFile::EnsureLock() {
 
 // ---- Writing ----
 
-bool TRecoveryFile::WriteInBackground(const TBitmap& picture) {
+bool TRecoveryFile::WriteInBackground(const TBitmap& picture, const TChangedTiles& changes) {
   std::unique_lock lock(mutex_);
   if (job_ != Job::None) return false;
   const std::size_t n = picture.Empty() ? 0 : static_cast<std::size_t>(picture.Width()) * picture.Height();
-  if (buffer_.Size() != n) buffer_ = TPixelStore::Uninitialised(n);
-  if (n > 0) std::memcpy(buffer_.Data(), picture.Bits(), n * 4);
+  const bool sameShape = bufferValid_ && bufferHolds_.width == picture.Width() &&
+                         bufferHolds_.height == picture.Height() && bufferHolds_.format == picture.Format() &&
+                         buffer_.Size() == n;
+  if (changes.all || !sameShape) {
+    if (buffer_.Size() != n) buffer_ = TPixelStore::Uninitialised(n);
+    if (n > 0) std::memcpy(buffer_.Data(), picture.Bits(), n * 4);
+  } else {
+    CopyChangedTiles(picture, changes);
+  }
+  bufferHolds_ = {picture.Width(), picture.Height(), picture.Format(), {}};
+  bufferValid_ = true;
   copy_.Assign(picture.Width(), picture.Height(), picture.Format(), std::move(buffer_), {});
   lock.unlock();
   StartJob(Job::Write);
   return true;
+}
+
+void TRecoveryFile::CopyChangedTiles(const TBitmap& picture, const TChangedTiles& changes) {
+  constexpr int kTile = TPixelWatcher::kTileSize;
+  const int width = picture.Width(), height = picture.Height();
+  for (int ty = 0; ty * kTile < height; ++ty) {
+    const int rows = std::min(kTile, height - ty * kTile);
+    for (int tx = 0; tx * kTile < width; ++tx) {
+      if (!changes.Tile(tx, ty)) continue;
+      // Neighbouring changed tiles go in one copy per row.
+      int end = tx + 1;
+      while (end * kTile < width && changes.Tile(end, ty)) ++end;
+      const int x = tx * kTile, columns = std::min(end * kTile, width) - x;
+      for (int y = ty * kTile; y < ty * kTile + rows; ++y)
+        std::memcpy(buffer_.Data() + static_cast<std::size_t>(y) * width + x, picture.ScanLine(y) + x,
+                    static_cast<std::size_t>(columns) * 4);
+      tx = end;
+    }
+  }
 }
 
 void TRecoveryFile::Reserve(std::size_t pixels) {
@@ -148,6 +176,7 @@ void TRecoveryFile::Work() {
       try {
         TPixelStore fresh = TPixelStore::Filled(reserveSize_, 0);
         buffer_ = std::move(fresh);
+        bufferValid_ = false;
       } catch (const std::bad_alloc&) {
       }
     }

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "core/file_io.h"
+#include "core/picture_history.h"
 #include "core/surface.h"
 
 // A picture left by a process that is gone, held locked (so that no other
@@ -43,10 +44,12 @@ class TRecoveryFile {
 
   const std::string& Path() const { return path_; }
 
-  // Copies the picture now (a copy of the pixel store, no file work) and
-  // writes the copy on a thread of its own, through the safe writer. False,
-  // with nothing copied, while an earlier write is still running.
-  bool WriteInBackground(const TBitmap& picture);
+  // Copies the picture now and writes the copy on a thread of its own,
+  // through the safe writer. The copy is kept between writes, so only the
+  // tiles `changes` names are copied again (all of them after a change of
+  // size or format). False, with nothing copied, while an earlier write is
+  // still running.
+  bool WriteInBackground(const TBitmap& picture, const TChangedTiles& changes = {});
   // Writes the picture now, after any write in progress; raises the file's
   // error (on the calling thread).
   void Write(TBitmap& picture);
@@ -69,6 +72,8 @@ class TRecoveryFile {
  private:
   enum class Job { None, Reserve, Write };
   void StartJob(Job job);
+  // Copies the changed tiles of `picture` into buffer_, which holds its last copy.
+  void CopyChangedTiles(const TBitmap& picture, const TChangedTiles& changes);
   void Work();
   void WriteCopy() noexcept;
   // Makes the folder and takes this process's lock, once; raises on failure.
@@ -82,7 +87,9 @@ class TRecoveryFile {
   Job job_ = Job::None;
   std::size_t reserveSize_ = 0;
   bool removeAfter_ = false, failed_ = false, quit_ = false;
-  TPixelStore buffer_;  // the copy's pixel store between writes
-  TBitmap copy_;        // the picture being written
+  TPixelStore buffer_;           // the copy's pixel store between writes
+  TBitmapContents bufferHolds_;  // the picture buffer_ holds: size and format, no pixels
+  bool bufferValid_ = false;     // buffer_ holds the last picture copied
+  TBitmap copy_;                 // the picture being written
   std::thread worker_;
 };

@@ -75,6 +75,35 @@ TEST_F(RecoveryFileTest, WritesACopyTakenAtTheCall) {
   ExpectPicture(written, {".r.", "b.#"});
 }
 
+// Between writes only the tiles the history saw written are copied again; a
+// change it never saw (written straight into the store) stays out of the file.
+TEST_F(RecoveryFileTest, LaterCopiesTakeOnlyTheChangedTiles) {
+  TBitmap picture;
+  picture.SetWidth(100);
+  picture.SetHeight(40);
+  TPictureHistory history(picture);
+  TRecoveryFile recovery(folder_);
+  ASSERT_TRUE(recovery.WriteInBackground(picture, history.ChangedTiles()));
+  history.ForgetChanges();
+  recovery.WaitIdle();
+  picture.Canvas()->SetPixel(70, 30, clRed);  // seen, in a step still open
+  picture.ScanLine(2)[2] = ColorToWord(clBlue);
+  ASSERT_TRUE(recovery.WriteInBackground(picture, history.ChangedTiles()));
+  history.ForgetChanges();
+  recovery.WaitIdle();
+  TBitmap written;
+  written.LoadFromFile(recovery.Path());
+  EXPECT_EQ(written.Canvas()->Pixel(70, 30), clRed);
+  EXPECT_EQ(written.Canvas()->Pixel(2, 2), clWhite);
+  // A new size is copied whole.
+  picture.SetWidth(101);
+  ASSERT_TRUE(recovery.WriteInBackground(picture, history.ChangedTiles()));
+  recovery.WaitIdle();
+  written.LoadFromFile(recovery.Path());
+  EXPECT_EQ(written.Width(), 101);
+  EXPECT_EQ(written.Canvas()->Pixel(2, 2), clBlue);
+}
+
 TEST_F(RecoveryFileTest, FailedWriteIsReportedOnceAndKeepsTheLastFile) {
   auto picture = BitmapFromPicture({"##", "##"});
   TRecoveryFile recovery(folder_);
