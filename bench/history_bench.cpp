@@ -16,7 +16,6 @@
 //    5 ms.
 //
 //   bench_history [rounds] [drag file]   (default: 5 rounds, bench/data/drag_2000.txt)
-#include <time.h>
 
 #include <QApplication>
 #include <algorithm>
@@ -24,16 +23,15 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/startup.h"
 #include "brush/brush_window.h"
 #include "canvas/canvas_window.h"
+#include "drag_file.h"
 #include "toolkit/toolkit.h"
 #include "toolkit/toolkit_testing.h"
 
@@ -41,28 +39,11 @@ namespace {
 
 constexpr int kWidth = 3840, kHeight = 2160;
 
-struct Point {
-  int x, y;
-};
-
-// The drag file's points are in a 1920 x 1080 canvas; scaled to 4K here.
-std::vector<Point> ReadDrag(const std::string& path) {
-  std::ifstream file(path);
-  std::vector<Point> points;
-  std::string line;
-  while (std::getline(file, line)) {
-    if (line.empty() || line[0] == '#') continue;
-    std::istringstream fields(line);
-    Point p{};
-    if (fields >> p.x >> p.y) points.push_back({p.x * 2, p.y * 2});
-  }
+// The drag at 4K: twice the coordinates of the file's 1920 x 1080.
+std::vector<Point> ReadDragAt4K(const std::string& path) {
+  std::vector<Point> points = ReadDrag(path);
+  for (Point& p : points) p = {p.x * 2, p.y * 2};
   return points;
-}
-
-double ThreadCpuMs() {
-  timespec t{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) * 1e-6;
 }
 
 double WallMs() {
@@ -238,7 +219,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
   const std::string dragPath = argc > 2 ? argv[2] : std::string(DAUBIX_BENCH_DATA_DIR) + "/drag_2000.txt";
-  const std::vector<Point> drag = ReadDrag(dragPath);
+  const std::vector<Point> drag = ReadDragAt4K(dragPath);
   if (drag.size() < 2) {
     std::fprintf(stderr, "no drag in %s\n", dragPath.c_str());
     return 1;

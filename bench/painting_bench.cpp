@@ -18,7 +18,6 @@
 //   bench_painting [--size=WxH]... [--brush=N]... [drag file]
 // Without --size: 600x400, 1920x1080 and 3840x2160; without --brush: 10, 50
 // and 500; the drag file defaults to bench/data/drag_2000.txt.
-#include <time.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -30,8 +29,6 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -39,28 +36,11 @@
 #include "app/startup.h"
 #include "brush/brush_window.h"
 #include "canvas/canvas_window.h"
+#include "drag_file.h"
 #include "toolkit/toolkit.h"
 #include "toolkit/toolkit_testing.h"
 
 namespace {
-
-struct Point {
-  int x, y;
-};
-
-// The drag file's points are in a 1920 x 1080 canvas.
-std::vector<Point> ReadDrag(const std::string& path) {
-  std::ifstream file(path);
-  std::vector<Point> points;
-  std::string line;
-  while (std::getline(file, line)) {
-    if (line.empty() || line[0] == '#') continue;
-    std::istringstream fields(line);
-    Point p{};
-    if (fields >> p.x >> p.y) points.push_back(p);
-  }
-  return points;
-}
 
 // Counts paint events and the area they covered, to show that the repaint
 // really happened and how much of the window it touched.
@@ -79,12 +59,6 @@ class PaintCounter : public QObject {
     return QObject::eventFilter(watched, event);
   }
 };
-
-double ThreadCpuMs() {
-  timespec t{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) * 1e-6;
-}
 
 struct Percentiles {
   double median, p99;

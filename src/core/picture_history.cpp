@@ -116,35 +116,26 @@ void TPictureHistory::DropUnchanged(Step& step) noexcept {
 }
 
 bool TPictureHistory::Undo() {
-  if (commandDepth_ > 0) return false;
-  CloseStep(false);
-  if (undo_.empty()) return false;
-  Step step = std::move(undo_.back());
-  undo_.pop_back();
-  if (!Apply(step)) {
-    Drop(step);
-    Clear();
-    return false;
-  }
-  redo_.push_back(std::move(step));
-  lastWasResize_ = false;
-  FitBudget();
-  Notify();
-  return true;
+  return Move(undo_, redo_);
 }
 
 bool TPictureHistory::Redo() {
+  return Move(redo_, undo_);
+}
+
+// Applies the last step of `from` and makes it the last of `to`.
+bool TPictureHistory::Move(std::deque<Step>& from, std::deque<Step>& to) {
   if (commandDepth_ > 0) return false;
   CloseStep(false);
-  if (redo_.empty()) return false;
-  Step step = std::move(redo_.back());
-  redo_.pop_back();
+  if (from.empty()) return false;
+  Step step = std::move(from.back());
+  from.pop_back();
   if (!Apply(step)) {
     Drop(step);
     Clear();
     return false;
   }
-  undo_.push_back(std::move(step));
+  to.push_back(std::move(step));
   lastWasResize_ = false;
   FitBudget();
   Notify();

@@ -118,6 +118,7 @@ class TPictureHistory : public TPixelWatcher {
   void BeginCommand();
   void EndCommand(bool resize);
   void CloseStep(bool resize);
+  bool Move(std::deque<Step>& from, std::deque<Step>& to);
   bool KeepTile(int tx, int ty) noexcept;
   // What adding `bytes` to the step in progress costs, its own share included.
   std::size_t OpenStepCost(std::size_t bytes) const noexcept;
