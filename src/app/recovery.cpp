@@ -1,7 +1,6 @@
 // Keeping unsaved work: the autosave of the canvas window's picture, the
 // pictures left by processes that are gone, and the quiet end on a
 // termination signal or at the end of the desktop session.
-#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>

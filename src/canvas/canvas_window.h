@@ -3,8 +3,9 @@
 // concern: shell and menus (canvas/canvas_window.cpp), painting
 // (canvas/canvas_painting.cpp), the cursor overlay (canvas/brush_cursor.cpp),
 // file commands (canvas/file_commands.cpp), undo and redo
-// (canvas/edit_commands.cpp), the layout file
-// (app/layout_file.cpp) and the tablet poll (tablet/pressure_gate.cpp).
+// (canvas/edit_commands.cpp), the layout file (app/layout_file.cpp),
+// autosave and recovery (app/recovery.cpp) and the tablet poll
+// (tablet/pressure_gate.cpp).
 #pragma once
 
 #include <array>

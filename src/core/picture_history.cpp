@@ -156,10 +156,11 @@ bool TPictureHistory::Apply(Step& step) noexcept {
   if (step.width != bitmap_.Width() || step.height != bitmap_.Height()) return false;
   TRect changed = Rect(step.width, step.height, 0, 0);
   for (Tile& t : step.tiles) {
-    if (!changedAll_)
-      changed_[static_cast<std::size_t>(t.y / kTile) * wordsPerTileRow_ +
-               static_cast<unsigned>(t.x / kTile) / 64] |= std::uint64_t{1}
-                                                           << (static_cast<unsigned>(t.x / kTile) % 64);
+    if (!changedAll_) {
+      const unsigned tx = static_cast<unsigned>(t.x / kTile);
+      changed_[static_cast<std::size_t>(t.y / kTile) * wordsPerTileRow_ + tx / 64] |= std::uint64_t{1}
+                                                                                      << (tx % 64);
+    }
     for (int y = 0; y < t.height; ++y) {
       std::uint32_t* kept = t.Row(y);
       std::swap_ranges(kept, kept + t.width, bitmap_.ScanLine(t.y + y) + t.x);

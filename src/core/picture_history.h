@@ -21,9 +21,9 @@ struct TChangedTiles {
   std::vector<std::uint64_t> bits;  // one per tile, rows wordsPerTileRow words apart
   std::size_t wordsPerTileRow = 0;
   bool Tile(int tx, int ty) const {
-    return all || (bits[static_cast<std::size_t>(ty) * wordsPerTileRow + static_cast<unsigned>(tx) / 64] >>
-                   (static_cast<unsigned>(tx) % 64)) &
-                      1;
+    if (all) return true;
+    const std::size_t word = static_cast<std::size_t>(ty) * wordsPerTileRow + static_cast<unsigned>(tx) / 64;
+    return (bits[word] >> (static_cast<unsigned>(tx) % 64)) & 1;
   }
 };
 

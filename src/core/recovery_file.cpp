@@ -103,7 +103,14 @@ bool TRecoveryFile::WriteInBackground(const TBitmap& picture, const TChangedTile
                          bufferHolds_.height == picture.Height() && bufferHolds_.format == picture.Format() &&
                          buffer_.Size() == n;
   if (changes.all || !sameShape) {
-    if (buffer_.Size() != n) buffer_ = TPixelStore::Uninitialised(n);
+    if (buffer_.Size() != n) {
+      bufferValid_ = false;
+      try {
+        buffer_ = TPixelStore::Uninitialised(n);
+      } catch (const std::bad_alloc&) {
+        return false;  // the next tick tries again
+      }
+    }
     if (n > 0) std::memcpy(buffer_.Data(), picture.Bits(), n * 4);
   } else {
     CopyChangedTiles(picture, changes);
