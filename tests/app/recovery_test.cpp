@@ -177,6 +177,14 @@ TEST_F(RecoveryTest, DeclinedOrDamagedPictureIsDeletedAndTheStartGoesOn) {
   }
 }
 
+TEST_F(RecoveryTest, PictureOfAProgramStillRunningIsNotOffered) {
+  TRecoveryFile running(StateFolder().string());
+  running.Write(*BitmapFromPicture({"r"}));
+  Form1->OfferRecovery();
+  EXPECT_TRUE(Testing::AskedQuestions().empty());
+  EXPECT_TRUE(fs::exists(running.Path()));
+}
+
 TEST_F(RecoveryTest, EndOfSessionKeepsThePictureAndTheLayoutWithoutAQuestion) {
   Paint(30, 30);
   Form1->EndSession();

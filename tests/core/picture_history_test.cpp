@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "core/bitmap_file.h"
 #include "support/picture_test_util.h"
 
 namespace {
@@ -127,10 +128,30 @@ std::vector<Drawing> Drawings() {
 
 class HistoryTest : public testing::TestWithParam<int> {};
 
-// All drawings as successive steps, on a true-colour and on an 8-bit
-// picture: each makes a step, undoing walks back through every picture in
-// between and redoing forward again, to the last pixel and down to size and
-// colour table.
+// Each drawing as one step, on a true-colour and on an 8-bit picture: undo
+// gives the picture before it, redo the one after, to the last pixel and
+// down to size and colour table.
+TEST_P(HistoryTest, EveryDrawingIsUndoneAndRedoneExactly) {
+  for (const Drawing& d : Drawings()) {
+    auto b = PatternBitmap(150, 100, GetParam());
+    b->Canvas()->Brush->SetColor(0x336699);
+    b->Canvas()->Pen->SetColor(0x996633);
+    TPictureHistory history(*b);
+    const TBitmapContents before = PictureSnapshot(*b);
+    d.draw(*b);
+    history.EndStep();
+    const TBitmapContents after = PictureSnapshot(*b);
+    ASSERT_TRUE(history.CanUndo()) << d.name;
+    ASSERT_TRUE(history.Undo()) << d.name;
+    ExpectSamePicture(*b, before, std::string(d.name) + " undone");
+    ASSERT_TRUE(history.Redo()) << d.name;
+    ExpectSamePicture(*b, after, std::string(d.name) + " redone");
+    EXPECT_FALSE(history.CanRedo()) << d.name;
+  }
+}
+
+// All drawings as successive steps: undoing walks back through every
+// picture in between, redoing forward again.
 TEST_P(HistoryTest, ChainOfStepsWalksBackAndForth) {
   auto b = PatternBitmap(150, 100, GetParam());
   TPictureHistory history(*b);
@@ -159,6 +180,35 @@ INSTANTIATE_TEST_SUITE_P(Depths, HistoryTest, testing::Values(32, 8),
                          [](const testing::TestParamInfo<int>& info) {
                            return std::to_string(info.param) + "bit";
                          });
+
+TEST(HistoryFileTest, EightBitPicturePaintedAndUndoneSavesTheSameBytes) {
+  auto b = PatternBitmap(70, 45, 8);
+  const std::vector<std::uint8_t> original = WriteBitmapFile(*b);
+  TPictureHistory history(*b);
+  b->Canvas()->Pen->SetWidth(12);
+  b->Canvas()->Pen->SetColor(0x00FF00);
+  b->Canvas()->MoveTo(0, 0);
+  b->Canvas()->LineTo(69, 44);
+  history.EndStep();
+  ASSERT_NE(WriteBitmapFile(*b), original);
+  ASSERT_TRUE(history.Undo());
+  EXPECT_EQ(b->PixelDepth(), 8);
+  EXPECT_EQ(WriteBitmapFile(*b), original);
+}
+
+TEST(HistoryStepTest, StepsEndOnlyWhereTheyAreEnded) {
+  auto b = PatternBitmap(100, 100);
+  TPictureHistory history(*b);
+  const TBitmapContents before = PictureSnapshot(*b);
+  // A press, nested moves, then the release: one step.
+  b->Canvas()->SetPixel(5, 5, clRed);
+  b->Canvas()->FillRect(Rect(70, 70, 90, 90));
+  b->Canvas()->SetPixel(6, 5, clBlue);
+  history.EndStep();
+  EXPECT_EQ(history.UndoCount(), 1);
+  history.Undo();
+  ExpectSamePicture(*b, before, "one step undone");
+}
 
 TEST(HistoryStepTest, CommandIsOneStepAndTakesNestedCommands) {
   auto b = PatternBitmap(100, 100);

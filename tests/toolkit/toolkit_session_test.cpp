@@ -43,6 +43,19 @@ TEST(TimerTest, RaisesOnTimerFromTheEventLoopWhileEnabled) {
   EXPECT_EQ(ticks, stopped);
 }
 
+// An error in OnTimer goes to the error box, as in every handler.
+TEST(TimerTest, ErrorInOnTimerIsShown) {
+  Testing::Reset();
+  TTimer timer;
+  timer.SetInterval(1);
+  timer.OnTimer = [&](TObject*) {
+    timer.SetEnabled(false);
+    throw EDaubixError("ストリームへの書き込みエラー");
+  };
+  ASSERT_TRUE(ProcessUntil([] { return !Testing::ShownErrors().empty(); }));
+  EXPECT_EQ(Testing::ShownErrors(), std::vector<std::string>{"ストリームへの書き込みエラー."});
+}
+
 // The handler runs from the event loop, never inside the signal handler.
 TEST(EndOfSessionTest, TerminationSignalsRunTheHandlerInTheEventLoop) {
   int runs = 0;
