@@ -27,11 +27,6 @@
 
 namespace {
 
-// The file is read whole, but seven lines of four numbers are well under a
-// kilobyte: only this much is read, and text beyond it is ignored just as
-// lines after the seventh are.
-constexpr std::size_t kLayoutReadLimit = 64 * 1024;
-
 constexpr char kLayoutFileName[] = "Daubix.ini";
 
 bool FileExists(const std::string& path) {
@@ -84,14 +79,6 @@ std::string LayoutFileToWrite() {
   std::error_code ignored;
   std::filesystem::create_directories(Application->ConfigFolder(), ignored);
   return config;
-}
-
-// Up to kLayoutReadLimit bytes of the file.
-std::string ReadFileHead(const std::string& path) {
-  const FileDescriptor file = OpenRegularFile(path);
-  std::string text(kLayoutReadLimit, '\0');
-  text.resize(ReadUpTo(file.Get(), reinterpret_cast<std::uint8_t*>(text.data()), text.size()));
-  return text;
 }
 
 std::string FormatBounds(const TForm* form) {
@@ -150,7 +137,10 @@ void ArrangeByDefault() {
 void TForm1::ReadLayoutFile() {
   const std::string path = LayoutFileToRead();
   if (path.empty()) return;
-  ReadLayoutRows(ReadFileHead(path), LayoutTable);
+  // Line by line, and no further than the seventh: the file may be of any length.
+  const FileDescriptor file = OpenRegularFile(path);
+  TFileSource text(file.Get());
+  ReadLayoutRows(text, LayoutTable);
 }
 
 void TForm1::ApplyLayout() {

@@ -2,12 +2,18 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
+#include "core/file_io.h"
 #include "core/surface.h"
 
 namespace {
 bool IsBlank(char c) {
   return c != '\0' && static_cast<unsigned char>(c) <= ' ';
+}
+
+[[noreturn]] void ThrowIndexOutOfRange(int index) {
+  throw EDaubixError("リストのインデックスが範囲を超えています (" + std::to_string(index) + ")");
 }
 }  // namespace
 
@@ -52,8 +58,7 @@ std::vector<std::string> SplitCommaText(const std::string& text) {
 }
 
 const std::string& FieldAt(const std::vector<std::string>& fields, int index) {
-  if (index < 0 || index >= static_cast<int>(fields.size()))
-    throw EDaubixError("リストのインデックスが範囲を超えています (" + std::to_string(index) + ")");
+  if (index < 0 || index >= static_cast<int>(fields.size())) ThrowIndexOutOfRange(index);
   return fields[static_cast<std::size_t>(index)];
 }
 
@@ -104,26 +109,48 @@ int StrToInt(const std::string& text) {
   return static_cast<int>(value);
 }
 
-std::vector<std::string> SplitTextLines(const std::string& text) {
-  std::vector<std::string> lines;
-  const std::size_t n = text.size();
-  std::size_t start = 0;
-  for (std::size_t p = 0; p < n; ++p) {
-    if (text[p] != '\r' && text[p] != '\n') continue;
-    lines.emplace_back(text, start, p - start);
-    if (text[p] == '\r' && p + 1 < n && text[p + 1] == '\n') ++p;
-    start = p + 1;
+bool TLineReader::Next(std::string& line) {
+  line.clear();
+  cut_ = false;
+  bool any = false;
+  for (;;) {
+    if (begin_ == end_) {
+      begin_ = 0;
+      end_ = source_.Read(reinterpret_cast<std::uint8_t*>(buffer_.data()), buffer_.size());
+      if (end_ == 0) return any;
+    }
+    const char c = buffer_[begin_++];
+    if (std::exchange(afterCr_, false) && c == '\n') continue;
+    if (c == '\r' || c == '\n') {
+      afterCr_ = c == '\r';
+      return true;
+    }
+    any = true;
+    if (line.size() < kMaxKept)
+      line += c;
+    else
+      cut_ = true;
   }
-  if (start < n) lines.emplace_back(text, start, n - start);
-  return lines;
 }
 
-void ReadLayoutRows(const std::string& text, TLayoutRows& rows) {
-  const std::vector<std::string> lines = SplitTextLines(text);
+void ReadLayoutRows(TByteSource& source, TLayoutRows& rows) {
+  TLineReader lines(source);
+  std::string line;
   for (int i = 0; i < static_cast<int>(rows.size()); ++i) {
-    const std::vector<std::string> fields = SplitCommaText(FieldAt(lines, i));
+    if (!lines.Next(line)) ThrowIndexOutOfRange(i);
+    std::vector<std::string> fields = SplitCommaText(line);
     auto& row = rows[static_cast<std::size_t>(i)];
+    // A fifth field means the four before it ended before the cut.
+    if (lines.Cut() && fields.size() <= row.size()) {
+      if (fields.empty()) fields.emplace_back();
+      fields.back() += "…";
+    }
     for (int j = 0; j < static_cast<int>(row.size()); ++j)
       row[static_cast<std::size_t>(j)] = StrToInt(FieldAt(fields, j));
   }
+}
+
+void ReadLayoutRows(const std::string& text, TLayoutRows& rows) {
+  TMemorySource source(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+  ReadLayoutRows(source, rows);
 }

@@ -199,14 +199,22 @@ TEST_F(LayoutFileTest, ThreeLinesOnlyZeroTheRestAndCloseRepairsTheFile) {
   EXPECT_EQ(Testing::ShownErrors().size(), 1u);
 }
 
-TEST_F(LayoutFileTest, OnlyTheHeadOfAHugeFileIsRead) {
-  std::string file = LineOf(kCanvas) + LineOf(kBrush) + LineOf(kChart) + LineOf(kPalette) + LineOf(kAbout) +
-                     LineOf(kCase) + LineOf(kPicker);
-  file.append(1 << 20, 'x');
-  Restart(file);
-  EXPECT_TRUE(Testing::ShownErrors().empty());
-  EXPECT_EQ(BoundsOf(Form1), kCanvas);
-  EXPECT_EQ(BoundsOf(Form6), kCase);
+// Fields past the fourth are ignored however long they are (100 KB of them on
+// the first line once hid the six lines after it), and so is anything after
+// the seventh line, however much there is.
+TEST_F(LayoutFileTest, LongLinesAndHugeFilesAreReadWhole) {
+  const std::string rest =
+      LineOf(kBrush) + LineOf(kChart) + LineOf(kPalette) + LineOf(kAbout) + LineOf(kCase) + LineOf(kPicker);
+  std::string longFirstLine = LineOf(kCanvas).substr(0, LineOf(kCanvas).size() - 2);
+  for (int i = 0; longFirstLine.size() < 100000; ++i) longFirstLine += "," + std::to_string(i);
+  for (const std::string& file :
+       {longFirstLine + "\r\n" + rest, LineOf(kCanvas) + rest + std::string(1 << 20, 'x')}) {
+    Restart(file);
+    EXPECT_TRUE(Testing::ShownErrors().empty());
+    const std::array<Bounds, 7> expected{kCanvas, kBrush, kChart, kPalette, kAbout, kCase, kPicker};
+    for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(Form1->LayoutTable[i], expected[i]) << i;
+    EXPECT_EQ(BoundsOf(Form6), kCase);
+  }
 }
 
 // A monitor unplugged since the last run: windows left wholly off every

@@ -2,10 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "core/file_io.h"
 #include "core/rounding.h"
 #include "core/surface.h"
 
@@ -84,13 +87,63 @@ TEST(StrToIntTest, EverythingElseIsNotAnInteger) {
   }
 }
 
-TEST(SplitTextLinesTest, AllThreeLineEnds) {
-  EXPECT_EQ(SplitTextLines("a\r\nb\rc\nd"), (Fields{"a", "b", "c", "d"}));
-  EXPECT_EQ(SplitTextLines("a\r\nb\r\n"), (Fields{"a", "b"}));
-  EXPECT_EQ(SplitTextLines("a\n\rb"), (Fields{"a", "", "b"}));
-  EXPECT_EQ(SplitTextLines("\r\n\r\n"), (Fields{"", ""}));
-  EXPECT_EQ(SplitTextLines(""), Fields{});
-  EXPECT_EQ(SplitTextLines("\r"), Fields{""});
+// Hands out `text` at most `piece` bytes per read, then, when `endless`,
+// 'x' for ever; counts the bytes taken.
+class PieceSource : public TByteSource {
+ public:
+  PieceSource(std::string text, std::size_t piece, bool endless = false)
+      : text_(std::move(text)), piece_(piece), endless_(endless) {}
+  std::size_t Read(std::uint8_t* into, std::size_t n) override {
+    n = std::min(n, piece_);
+    if (!endless_) n = std::min(n, text_.size() - std::min(taken_, text_.size()));
+    for (std::size_t i = 0; i < n; ++i, ++taken_) into[i] = taken_ < text_.size() ? text_[taken_] : 'x';
+    return n;
+  }
+  std::size_t Taken() const { return taken_; }
+
+ private:
+  std::string text_;
+  std::size_t piece_;
+  bool endless_;
+  std::size_t taken_ = 0;
+};
+
+Fields Lines(const std::string& text, std::size_t piece) {
+  PieceSource source(text, piece);
+  TLineReader reader(source);
+  Fields lines;
+  for (std::string line; reader.Next(line);) lines.push_back(line);
+  return lines;
+}
+
+// The same lines whether the text comes whole or a byte at a time (a CR LF
+// split between two reads is still one end).
+TEST(LineReaderTest, AllThreeLineEnds) {
+  const std::pair<std::string, Fields> cases[] = {
+      {"a\r\nb\rc\nd", {"a", "b", "c", "d"}},
+      {"a\r\nb\r\n", {"a", "b"}},
+      {"a\n\rb", {"a", "", "b"}},
+      {"\r\n\r\n", {"", ""}},
+      {"", {}},
+      {"\r", {""}},
+  };
+  for (const auto& [text, lines] : cases)
+    for (const std::size_t piece : {std::size_t{1}, std::size_t{4096}})
+      EXPECT_EQ(Lines(text, piece), lines) << piece;
+}
+
+// A line keeps its first kMaxKept bytes, however long it is, and the next
+// line still starts where it should.
+TEST(LineReaderTest, LongLinesAreCutNotSpilled) {
+  PieceSource source(std::string(TLineReader::kMaxKept + 100000, 'y') + "\r\nnext", 4096);
+  TLineReader reader(source);
+  std::string line;
+  ASSERT_TRUE(reader.Next(line));
+  EXPECT_EQ(line, std::string(TLineReader::kMaxKept, 'y'));
+  EXPECT_TRUE(reader.Cut());
+  ASSERT_TRUE(reader.Next(line));
+  EXPECT_EQ(line, "next");
+  EXPECT_FALSE(reader.Cut());
 }
 
 constexpr char kSevenLines[] =
@@ -123,6 +176,24 @@ TEST(ReadLayoutRowsTest, FailureKeepsWhatWasStoredBefore) {
   EXPECT_EQ(rows[0], (std::array<int, 4>{1, 2, 3, 4}));
   EXPECT_EQ(rows[1], (std::array<int, 4>{5, 6, 0, 888}));
   EXPECT_EQ(rows[2], (std::array<int, 4>{}));
+}
+
+// Extra fields of any length are ignored; a line cut before its fourth field
+// ends fails there, never reading a value it does not have; and nothing after
+// the seventh line is read, so an endless file ends nothing.
+TEST(ReadLayoutRowsTest, LongLinesAndEndlessFiles) {
+  TLayoutRows rows{};
+  std::string lines = kSevenLines;
+  lines.insert(lines.find('\r'), "," + std::string(100000, '7'));
+  ReadLayoutRows(lines, rows);
+  EXPECT_EQ(rows[0], (std::array<int, 4>{1, 2, 3, 4}));
+  EXPECT_EQ(rows[6], (std::array<int, 4>{25, 26, 27, 28}));
+  EXPECT_EQ(MessageOf([&] { ReadLayoutRows("1,2,0" + std::string(100000, '0') + "3,4\r\n", rows); }),
+            "'0" + std::string(TLineReader::kMaxKept - 5, '0') + "…' は整数ではありません");
+  EXPECT_EQ(rows[0], (std::array<int, 4>{1, 2, 3, 4}));
+  PieceSource endless(kSevenLines, 4096, true);
+  ReadLayoutRows(endless, rows);
+  EXPECT_EQ(endless.Taken(), 4096u);
 }
 
 TEST(ReadLayoutRowsTest, MessagesNameTheMissingLineOrField) {
