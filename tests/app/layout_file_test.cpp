@@ -26,6 +26,7 @@
 #include "colour/palette_window.h"
 #include "core/version.h"
 #include "support/immutable_folder.h"
+#include "support/watchdog.h"
 #include "support/window_set_fixture.h"
 
 namespace {
@@ -215,6 +216,31 @@ TEST_F(LayoutFileTest, LongLinesAndHugeFilesAreReadWhole) {
     for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(Form1->LayoutTable[i], expected[i]) << i;
     EXPECT_EQ(BoundsOf(Form6), kCase);
   }
+}
+
+// A pipe in the layout file's place: start-up says it cannot be opened and
+// goes on, and the close says it cannot be created and still ends the
+// program. Opening either end of a pipe used to wait for the other for good.
+TEST_F(LayoutFileTest, PipeInPlaceOfTheFileNeitherHangsStartNorClose) {
+  DestroyWindowSet();
+  ASSERT_EQ(::mkfifo(LayoutFilePath().c_str(), 0644), 0);
+  Testing::Reset();
+  const std::string reason = std::strerror(ENXIO);
+  {
+    Watchdog watchdog("start and close with a pipe as the layout file", std::chrono::seconds(10));
+    CreateWindowSet();
+    Form1->Show();
+    EXPECT_EQ(Testing::ShownErrors(),
+              Messages{"ファイル \"" + LayoutFilePath() + "\". " + reason + " は開けません."});
+    Form1->N5->Click();
+  }
+  EXPECT_TRUE(Application->Terminated());
+  ASSERT_EQ(Testing::ShownErrors().size(), 2u);
+  EXPECT_EQ(Testing::ShownErrors()[1],
+            "ファイル \"" + LayoutFilePath() + "\". " + reason + " を作成できません.");
+  struct stat st {};
+  ASSERT_EQ(::lstat(LayoutFilePath().c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
 
 // A monitor unplugged since the last run: windows left wholly off every

@@ -1,6 +1,7 @@
 // File > New, Open, Save and Quit, with the save question answered through
 // the dialog seam.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QApplication>
 #include <QDropEvent>
@@ -8,6 +9,9 @@
 #include <QTimer>
 #include <QUrl>
 #include <QWidget>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -18,6 +22,7 @@
 #include "app/startup.h"
 #include "core/bitmap_file.h"
 #include "support/picture_test_util.h"
+#include "support/watchdog.h"
 #include "support/window_set_fixture.h"
 
 namespace {
@@ -307,6 +312,8 @@ TEST_F(FileCommandsTest, ReadFailuresLeaveCanvasWindowAndModified) {
   indexed->Assign(2, 2, format, std::vector<std::uint32_t>(4, 0xFFFFFFFF), {});
   const std::vector<std::uint8_t> full = WriteBitmapFile(*indexed);
   std::ofstream(PathOf("cut.bmp"), std::ios::binary).write(reinterpret_cast<const char*>(full.data()), 200);
+  // A pipe with no writer: opening it used to wait for one for good.
+  ASSERT_EQ(::mkfifo(PathOf("pipe.bmp").c_str(), 0644), 0);
 
   struct Case {
     std::string name, message;
@@ -315,6 +322,7 @@ TEST_F(FileCommandsTest, ReadFailuresLeaveCanvasWindowAndModified) {
       {"folder.bmp", "ファイル \"" + PathOf("folder.bmp") + "\". Is a directory は開けません."},
       {"text.bmp", "ビットマップイメージが不正です."},
       {"cut.bmp", "ストリームからの読み込みエラー."},
+      {"pipe.bmp", "ファイル \"" + PathOf("pipe.bmp") + "\". " + std::strerror(ENXIO) + " は開けません."},
   };
   for (const Case& c : cases) {
     for (bool modified : {false, true}) {
@@ -324,7 +332,10 @@ TEST_F(FileCommandsTest, ReadFailuresLeaveCanvasWindowAndModified) {
       if (modified) Testing::AnswerConfirmation(false);
       Testing::AnswerFileDialog(PathOf(c.name));
       const int width = Form1->Width(), height = Form1->Height();
-      Form1->N3->Click();
+      {
+        Watchdog watchdog("opening " + c.name, std::chrono::seconds(1));
+        Form1->N3->Click();
+      }
       EXPECT_EQ(Errors(), Questions{c.message}) << c.name;
       EXPECT_EQ(Form1->Modified, modified) << c.name;
       ExpectMarked();
