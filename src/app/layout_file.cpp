@@ -104,14 +104,36 @@ void KeepOnScreen(TForm* form) {
   form->SetTop(std::clamp(form->Top(), 0, std::max(0, Screen->Height() - form->Height())));
 }
 
+// Values of a row the desktop can show: sizes up to its extent, places
+// within one extent of it. No sum of a place and a size can then overflow,
+// and a window placed further off is off every screen anyway (KeepOnScreen
+// brings it back). A size of zero or less stays as it is.
+std::array<int, 4> WithinDesktop(const std::array<int, 4>& row) {
+  const TRect d = Screen->DesktopBounds();
+  const std::int64_t w = std::max(d.Width(), 1), h = std::max(d.Height(), 1);
+  return {static_cast<int>(std::clamp<std::int64_t>(row[0], d.Top - h, d.Bottom)),
+          static_cast<int>(std::clamp<std::int64_t>(row[1], d.Left - w, d.Right)),
+          static_cast<int>(std::min<std::int64_t>(row[2], w)),
+          static_cast<int>(std::min<std::int64_t>(row[3], h))};
+}
+
 // Each bound is its own change, so a size change runs the window's resize.
 // A size of zero or less (a line that failed to read) is not applied: such a
 // window is never mapped, and every close would write the empty size back.
-void ApplyRow(TForm* form, const std::array<int, 4>& row) {
+// A size whose pictures cannot be had (its resize failed; the error box said
+// so once) gives the window its design size back, so that it stays usable.
+void ApplyRow(TForm* form, const std::array<int, 4>& fileRow) {
+  const std::array<int, 4> row = WithinDesktop(fileRow);
+  const int designWidth = form->Width(), designHeight = form->Height();
+  const std::uint64_t failures = Application->FailedHandlers();
   form->SetTop(row[0]);
   form->SetLeft(row[1]);
   if (row[2] > 0) form->SetWidth(row[2]);
   if (row[3] > 0) form->SetHeight(row[3]);
+  if (Application->FailedHandlers() != failures) {
+    form->SetWidth(designWidth);
+    form->SetHeight(designHeight);
+  }
   KeepOnScreen(form);
 }
 
@@ -152,8 +174,9 @@ void TForm1::ApplyLayout() {
     // Row 4 (About) is never applied: that window centres itself when first shown.
     ApplyRow(Form6, LayoutTable[5]);
     // The picker's size is held by its own limits.
-    Form7->SetTop(LayoutTable[6][0]);
-    Form7->SetLeft(LayoutTable[6][1]);
+    const std::array<int, 4> picker = WithinDesktop(LayoutTable[6]);
+    Form7->SetTop(picker[0]);
+    Form7->SetLeft(picker[1]);
     KeepOnScreen(Form7);
   } else {
     ArrangeByDefault();

@@ -209,7 +209,7 @@ void TBitmap::Resize(int w, int h) {
     try {
       pixels = TPixelStore::Uninitialised(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
     } catch (const std::bad_alloc&) {
-      throw EDaubixError("システム リソースが足りません");
+      throw EDaubixError(kResourceShortage);
     }
     // Each word is written once: the old pixels where they reach, the fill beyond.
     const int cw = std::min(w, width_), ch = std::min(h, height_);

@@ -55,6 +55,9 @@ class EDaubixError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// The message when the system gives no memory for pixels.
+inline constexpr char kResourceShortage[] = "システム リソースが足りません";
+
 class TObject {
  public:
   virtual ~TObject() = default;

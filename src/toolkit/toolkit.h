@@ -64,6 +64,8 @@ class TApplication : public TObject {
   // The error box: captioned with the title, the message with "." appended
   // when its last character sorts after ".".
   void ShowException(const std::string& message);
+  // How many handlers have ended in an error so far.
+  std::uint64_t FailedHandlers() const { return failedHandlers_; }
   // The first form registered becomes the main form; runs its OnCreate.
   void CreateForm(TForm* form);
   TForm* MainForm() const { return mainForm_; }
@@ -83,10 +85,12 @@ class TApplication : public TObject {
  private:
   friend class TForm;  // a destroyed main form unregisters itself
   friend void RunEndOfSession();
+  friend bool RunGuardedHandler(const std::function<void()>& handler);  // counts the failures
   std::string title_;
   TForm* mainForm_ = nullptr;
   bool terminated_ = false;
   int exitCode_ = 0;
+  std::uint64_t failedHandlers_ = 0;
   TNotifyEvent endOfSession_;
 };
 
@@ -97,6 +101,8 @@ class TScreen : public TObject {
   int Height() const;
   // Bounds of every display in screen pixels, the primary one first.
   std::vector<TRect> MonitorBounds() const;
+  // The bounds of all displays together (the virtual desktop).
+  TRect DesktopBounds() const;
 };
 
 // Null until InitializeToolkit.

@@ -14,6 +14,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <exception>
+#include <new>
+#include <utility>
 
 #include "core/version.h"
 #include "toolkit/toolkit_qt.h"
@@ -42,6 +44,17 @@ char32_t LastCodePoint(const std::string& s) {
   return ucs4.isEmpty() ? 0 : static_cast<char32_t>(ucs4.back());
 }
 
+// Whether the current user action (the outermost event being handled) has
+// shown the resource message already: resizes and repaints nested in one
+// action would otherwise raise it once each.
+bool gShortageShown = false;
+
+void ShowFailure(const std::string& message) {
+  const bool shortage = message == kResourceShortage;
+  if (shortage && std::exchange(gShortageShown, true)) return;
+  Application->ShowException(message);
+}
+
 }  // namespace
 
 bool RunGuardedHandler(const std::function<void()>& handler) {
@@ -49,12 +62,19 @@ bool RunGuardedHandler(const std::function<void()>& handler) {
   ++gDispatchDepth;
   try {
     if (handler) handler();
+  } catch (const std::bad_alloc&) {
+    ok = false;  // whatever ran out of memory: pixels, text, a list
+    if (Application) ShowFailure(kResourceShortage);
   } catch (const std::exception& e) {
     ok = false;
-    if (Application) Application->ShowException(e.what());
+    if (Application) ShowFailure(e.what());
   }
+  if (!ok && Application) ++Application->failedHandlers_;
   // Clip regions live only while the outermost event is being handled.
-  if (--gDispatchDepth == 0) ReleaseCanvasContexts();
+  if (--gDispatchDepth == 0) {
+    ReleaseCanvasContexts();
+    gShortageShown = false;
+  }
   return ok;
 }
 
@@ -144,6 +164,13 @@ std::vector<TRect> TScreen::MonitorBounds() const {
     bounds.push_back(Rect(g.left(), g.top(), g.left() + g.width(), g.top() + g.height()));
   }
   return bounds;
+}
+
+TRect TScreen::DesktopBounds() const {
+  const QScreen* primary = QGuiApplication::primaryScreen();
+  if (!primary) return TRect{};
+  const QRect g = primary->virtualGeometry();
+  return Rect(g.left(), g.top(), g.left() + g.width(), g.top() + g.height());
 }
 
 // ---- Set-up ----

@@ -7,6 +7,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QImage>
+#include <QPixmap>
+#include <QWidget>
 #include <array>
 #include <cerrno>
 #include <cstdio>
@@ -24,6 +27,7 @@
 #include "colour/colour_chart_window.h"
 #include "colour/hsv_picker_window.h"
 #include "colour/palette_window.h"
+#include "core/pixel_store.h"
 #include "core/version.h"
 #include "support/immutable_folder.h"
 #include "support/watchdog.h"
@@ -216,6 +220,68 @@ TEST_F(LayoutFileTest, LongLinesAndHugeFilesAreReadWhole) {
     for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(Form1->LayoutTable[i], expected[i]) << i;
     EXPECT_EQ(BoundsOf(Form6), kCase);
   }
+}
+
+// Sizes no desktop can show and places where a sum would overflow: every
+// window is held to the desktop, nothing is raised, the canvas takes a dot
+// and repaints, and the close writes back what the windows are. Sizes of
+// 100000 x 40000 once made every resize fail for good, 20000 x 20000 crashed
+// the overlay's repaint, and a Left of 2147483647 overflowed.
+TEST_F(LayoutFileTest, HugeSizesAndFarPlacesAreHeldToTheDesktop) {
+  const TRect desktop = Screen->DesktopBounds();
+  for (const char* line : {"0,0,100000,40000", "0,0,16777215,16777215", "0,0,2147483647,2147483647",
+                           "0,0,20000,20000", "0,2147483647,600,418", "-2147483648,-2147483648,600,418"}) {
+    SCOPED_TRACE(line);
+    std::string file;
+    for (int i = 0; i < 7; ++i) file += line + std::string("\r\n");
+    Restart(file);
+    EXPECT_TRUE(Testing::ShownErrors().empty());
+    for (const TForm* form : AllForms()) {
+      EXPECT_LE(form->Width(), desktop.Width());
+      EXPECT_LE(form->Height(), desktop.Height());
+      EXPECT_GE(form->Left(), desktop.Left - desktop.Width());
+      EXPECT_LE(form->Left(), desktop.Right);
+    }
+    ExpectCanvasFillsClientArea();
+    Form1->Image1MouseDown(Form1->Image1, mbLeft, ssLeft, 20, 20);
+    Form1->Image1MouseUp(Form1->Image1, mbLeft, 0, 20, 20);
+    EXPECT_EQ(Form1->Image1->Canvas()->Pixel(20, 20), clBlack);
+    // Both images repaint at that size: the canvas shows the dot, the overlay draws.
+    EXPECT_EQ(Form1->Image1->Widget()->grab().toImage().pixel(20, 20), 0xFF000000u);
+    EXPECT_FALSE(Form1->Image2->Widget()->grab().isNull());
+    Testing::AnswerConfirmation(false);
+    const std::string expected = ExpectedFile();
+    EXPECT_EQ(Quit(), expected);
+  }
+}
+
+// Where the desktop is larger than the memory for a canvas of its size, the
+// window that cannot have its pictures goes back to its design size, with one
+// message for the whole start-up; the program is usable and closes, writing
+// sizes that start again without a message.
+TEST_F(LayoutFileTest, SizeWhosePicturesCannotBeHadFallsBackToTheDesignSize) {
+  const Bounds designCanvas = BoundsOf(Form1);
+  const std::size_t designBytes = std::size_t{4} * Form1->ClientWidth() * Form1->ClientHeight();
+  const TRect desktop = Screen->DesktopBounds();
+  ASSERT_GT(std::size_t{4} * desktop.Width() * desktop.Height(), 2 * designBytes) << "desktop too small here";
+  PixelStoreTesting::FailAllocationsOver(designBytes + designBytes / 2);
+  std::string file;
+  for (int i = 0; i < 7; ++i) file += "0,0,100000,40000\r\n";
+  Restart(file);
+  PixelStoreTesting::FailAllocationsOver(std::nullopt);
+  EXPECT_EQ(Testing::ShownErrors(), Messages{"システム リソースが足りません."});
+  EXPECT_EQ(Form1->Width(), designCanvas[2]);
+  EXPECT_EQ(Form1->Height(), designCanvas[3]);
+  ExpectCanvasFillsClientArea();
+  Form1->Image1MouseDown(Form1->Image1, mbLeft, ssLeft, 20, 20);
+  Form1->Image1MouseUp(Form1->Image1, mbLeft, 0, 20, 20);
+  EXPECT_EQ(Form1->Image1->Canvas()->Pixel(20, 20), clBlack);
+  Testing::AnswerConfirmation(false);
+  const std::string written = Quit();
+  EXPECT_EQ(written.substr(0, written.find('\r')),
+            "0,0," + std::to_string(designCanvas[2]) + "," + std::to_string(designCanvas[3]));
+  Restart(written);
+  EXPECT_TRUE(Testing::ShownErrors().empty());
 }
 
 // A pipe in the layout file's place: start-up says it cannot be opened and

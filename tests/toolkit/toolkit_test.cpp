@@ -7,6 +7,7 @@
 #include <QResizeEvent>
 #include <QScrollBar>
 #include <QTest>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -247,6 +248,27 @@ TEST_F(ToolkitTest, ErrorInHandlerShowsMessageWithFullStopRule) {
   }
   EXPECT_EQ(Testing::ShownErrors(), (std::vector<std::string>{"'abc' は整数ではありません.", "Done.",
                                                               "Ends in a letter.", "Ends in a comma,", ""}));
+}
+
+// Running out of memory, in our pixels or anywhere else, is the resource
+// message, shown at most once for one user action however many handlers
+// nested in it fail so; the next action may show it again.
+TEST_F(ToolkitTest, ResourceMessageOncePerUserAction) {
+  TForm form;
+  TMenuItem* action = form.Own(new TMenuItem(&form));
+  TMenuItem* nested = form.Own(new TMenuItem(&form));
+  nested->OnClick = [](TObject*) { throw std::bad_alloc(); };
+  action->OnClick = [&](TObject*) {
+    nested->Click();
+    nested->Click();
+    throw EDaubixError(kResourceShortage);
+  };
+  const std::uint64_t failedBefore = Application->FailedHandlers();
+  action->Click();
+  action->Click();
+  EXPECT_EQ(Testing::ShownErrors(),
+            (std::vector<std::string>{"システム リソースが足りません.", "システム リソースが足りません."}));
+  EXPECT_EQ(Application->FailedHandlers() - failedBefore, 6u);
 }
 
 TEST_F(ToolkitTest, FailingOnCloseKeepsTheFormOpen) {
