@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds Daubix and runs every test headless: the normal build, the core
-# under AddressSanitizer + UndefinedBehaviorSanitizer, and a bounded fuzz run.
+# Builds Daubix and runs every test headless: the normal build, all of it
+# again under AddressSanitizer + UndefinedBehaviorSanitizer (the core and the
+# windows), and a bounded fuzz run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
@@ -15,9 +16,9 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
 
-echo "== Core tests under AddressSanitizer + UndefinedBehaviorSanitizer"
+echo "== Core and window tests under AddressSanitizer + UndefinedBehaviorSanitizer"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DDAUBIX_SANITIZE=ON \
-  -DDAUBIX_BUILD_UI=OFF -DCMAKE_CXX_FLAGS="-O1" >/dev/null
+  -DDAUBIX_BUILD_UI=ON -DCMAKE_CXX_FLAGS="-O1" >/dev/null
 cmake --build build-asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan --output-on-failure -j"$jobs"
