@@ -5,9 +5,11 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <algorithm>
+#include <limits>
 
 #include "core/transparency.h"
 #include "toolkit/toolkit_qt.h"
+#include "toolkit/toolkit_testing.h"
 
 namespace {
 
@@ -81,6 +83,14 @@ std::uint32_t TransparentKey(const TBitmap& bitmap) {
   return ColorToWord(ColorToRGB(bitmap.TransparentColor())) & 0xFFFFFFu;
 }
 
+// A picture to show a transparent image through; null when there is no
+// memory for it.
+QImage MakeView(int width, int height) {
+  const std::optional<std::size_t> limit = Testing::TransparentViewLimit();
+  if (limit && static_cast<std::size_t>(width) * static_cast<std::size_t>(height) > *limit) return QImage();
+  return QImage(width, height, QImage::Format_ARGB32_Premultiplied);
+}
+
 // Converts `area` of the picture into `to`, whose pixel (0, 0) is the area's top-left.
 void ConvertKeyed(const TBitmap& bitmap, const QRect& area, std::uint32_t key, QImage& to) {
   auto* const base = reinterpret_cast<std::uint32_t*>(to.bits());
@@ -100,7 +110,7 @@ bool ImageWidget::UpdateKeyedView(const TBitmap& bitmap, std::uint32_t key) {
   QRect todo = keyed_.stale | QRect(pending.Left, pending.Top, pending.Width(), pending.Height());
   if (keyed_.image.size() != whole.size()) {
     keyed_.image = QImage();  // the old one goes before the new one is made
-    keyed_.image = QImage(whole.size(), QImage::Format_ARGB32_Premultiplied);
+    keyed_.image = MakeView(whole.width(), whole.height());
     keyed_.pixels = nullptr;
     if (keyed_.image.isNull()) return false;
   }
@@ -126,9 +136,11 @@ void ImageWidget::PaintTransparent(QPainter& painter, const TBitmap& bitmap, con
   }
   // Without memory for a view of the whole picture: the area a few rows at a
   // time, or, failing even that, nothing until the next repaint.
-  constexpr int kStripPixels = 1 << 16;
-  const int rows = std::clamp(kStripPixels / area.width(), 1, area.height());
-  QImage strip(area.width(), rows, QImage::Format_ARGB32_Premultiplied);
+  const std::size_t stripPixels = std::min<std::size_t>(
+      1 << 16, Testing::TransparentViewLimit().value_or(std::numeric_limits<std::size_t>::max()));
+  const int rows =
+      std::clamp(static_cast<int>(stripPixels / static_cast<std::size_t>(area.width())), 1, area.height());
+  QImage strip = MakeView(area.width(), rows);
   if (strip.isNull()) return;
   for (int top = area.top(); top <= area.bottom(); top += rows) {
     const QRect band(area.left(), top, area.width(), std::min(rows, area.bottom() + 1 - top));

@@ -26,6 +26,7 @@ struct Script {
   std::string executablePath;
   std::string configFolder;
   std::string stateFolder;
+  std::optional<std::size_t> viewLimit;
   bool fromEnvironment = false;     // the program runs a test's script
   std::vector<std::string> events;  // its input lines, sent once the loop runs
 };
@@ -49,6 +50,13 @@ void Reset() {
 
 bool Active() {
   return State().active;
+}
+
+void LimitTransparentViews(std::optional<std::size_t> pixels) {
+  State().viewLimit = pixels;
+}
+std::optional<std::size_t> TransparentViewLimit() {
+  return State().viewLimit;
 }
 
 void AnswerConfirmation(bool yes) {

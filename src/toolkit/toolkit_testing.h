@@ -2,6 +2,7 @@
 // read what the error box showed, so that no real dialog ever opens.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -36,6 +37,12 @@ void SetExecutablePath(const std::string& path);
 void SetConfigFolder(const std::string& folder);
 // Makes Application->StateFolder() return this folder; empty restores the real one.
 void SetStateFolder(const std::string& folder);
+
+// The pictures a transparent image is shown through cannot be had when
+// larger than `pixels`, as when memory runs out; nullopt (and Reset) lifts
+// the limit.
+void LimitTransparentViews(std::optional<std::size_t> pixels);
+std::optional<std::size_t> TransparentViewLimit();
 
 // The program itself, started by a test, is driven by the script file that
 // the environment variable DAUBIX_TEST_SCRIPT names, read by StartToolkit. Its

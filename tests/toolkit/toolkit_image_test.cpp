@@ -8,6 +8,7 @@
 #include <QRegion>
 #include <QTest>
 #include <QWindow>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -21,7 +22,10 @@ namespace {
 class ToolkitImageTest : public testing::Test {
  protected:
   void SetUp() override { Testing::Reset(); }
-  void TearDown() override { QTestPrivate::qtestMouseButtons = Qt::NoButton; }
+  void TearDown() override {
+    QTestPrivate::qtestMouseButtons = Qt::NoButton;
+    Testing::LimitTransparentViews(std::nullopt);
+  }
 };
 
 // What the widget shows, as a bitmap for ExpectPicture.
@@ -118,9 +122,15 @@ TEST_F(ToolkitImageTest, TransparentImageShowsWhatLiesBelowExceptItsOwnColours) 
 // also when the screen is painted before the change's repaint request ran:
 // random drawing, transparent colours and sizes, each compared pixel for
 // pixel with the rule (the overlay's pixel unless it is the key colour or
-// the overlay has none there, else the picture below).
-TEST_F(ToolkitImageTest, TransparentImageFollowsEveryChange) {
+// the overlay has none there, else the picture below). The same where no
+// memory is left for a view of the whole overlay, and it is shown a strip of
+// two rows at a time.
+class TransparentImageTest : public ToolkitImageTest,
+                             public testing::WithParamInterface<std::optional<std::size_t>> {};
+
+TEST_P(TransparentImageTest, FollowsEveryChange) {
   constexpr int kW = 48, kH = 40;
+  Testing::LimitTransparentViews(GetParam());
   TForm form;
   form.SetClientWidth(kW);
   form.SetClientHeight(kH);
@@ -186,6 +196,12 @@ TEST_F(ToolkitImageTest, TransparentImageFollowsEveryChange) {
       }
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(ViewMemory, TransparentImageTest,
+                         testing::Values(std::nullopt, std::optional<std::size_t>(2 * 48 + 10)),
+                         [](const testing::TestParamInfo<std::optional<std::size_t>>& info) {
+                           return std::string(info.param ? "InStrips" : "WholeView");
+                         });
 
 TEST_F(ToolkitImageTest, LaterControlReceivesTheMouseWhereBothLie) {
   TForm form;
