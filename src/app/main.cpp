@@ -11,6 +11,7 @@ int main(int argc, char** argv) {
     std::fputs(command.Message.c_str(), *command.ExitCode == 0 ? stdout : stderr);
     return *command.ExitCode;
   }
+  if (!command.Message.empty()) std::fputs(command.Message.c_str(), stderr);
   StartToolkit(argc, argv);
   CreateWindowSet();
   const int status = RunApplication(command.PictureFile);

@@ -113,6 +113,8 @@ extern TScreen* Screen;
 // Message (to standard output for 0, else to standard error) and ends.
 struct TCommandLine {
   std::optional<int> ExitCode;
+  // For standard output when the exit code is 0, else for standard error; a
+  // warning for standard error where the program goes on.
   std::string Message;
   std::string PictureFile;  // absolute; empty when none was given
 };

@@ -38,7 +38,8 @@ const char kHelp[] =
     "  -v, --version  Show the version and exit.\n"
     "\n"
     "Arguments:\n"
-    "  FILE           A BMP picture to open at start.\n";
+    "  FILE           A BMP picture to open at start (the first, when several are\n"
+    "                 given).\n";
 
 QString ProgramName(int argc, const char* const* argv) {
   const QString name =
@@ -91,9 +92,12 @@ TCommandLine ParseCommandLine(int argc, const char* const* argv) {
     return Finish(2, program + QStringLiteral(": ") + what + '\n' + tryHelp);
   }
   const QStringList files = parser.positionalArguments();
-  if (files.size() > 1)
-    return Finish(2, program + QStringLiteral(": only one FILE can be opened at a time.\n") + tryHelp);
   TCommandLine result;
+  // A file manager's "Open with" passes every selected file: the first is
+  // opened, as a single-picture program can, and the rest are named as left.
+  if (files.size() > 1)
+    result.Message = ToStdString(program + QStringLiteral(": one picture is opened at a time; not opened: ") +
+                                 files.mid(1).join(QStringLiteral(", ")) + '\n');
   // Absolute, as the open dialog gives it: messages name the file in full.
   if (!files.isEmpty() && !files.first().isEmpty())
     result.PictureFile = ToStdString(QFileInfo(files.first()).absoluteFilePath());
