@@ -226,14 +226,19 @@ TEST(BitmapFile, Rle8DecodesAndWritesBackUnchangedFiles) {
   ExpectPicture(back, {".bb#", "####", "gbr#", "rrr#"}, Legend());
 }
 
+// Two rows of five 4-bit pixels: a run, an absolute run and the ends.
+Bytes Rle4File() {
+  return MakeBmp(TestBmp{.width = 5,
+                         .height = 2,
+                         .depth = 4,
+                         .compression = 2,
+                         .clrUsed = 4,
+                         .table = {0x000000, 0xFF0000, 0x00FF00, 0xFFFFFF},
+                         .pixels = {5, 0x12, 0, 0, 0, 3, 0x31, 0x20, 0, 1}});
+}
+
 TEST(BitmapFile, Rle4Decodes) {
-  const Bytes file = MakeBmp(TestBmp{.width = 5,
-                                     .height = 2,
-                                     .depth = 4,
-                                     .compression = 2,
-                                     .clrUsed = 4,
-                                     .table = {0x000000, 0xFF0000, 0x00FF00, 0xFFFFFF},
-                                     .pixels = {5, 0x12, 0, 0, 0, 3, 0x31, 0x20, 0, 1}});
+  const Bytes file = Rle4File();
   TBitmap b;
   Read(file, b);
   ExpectPicture(b, {".rg##", "rgrgr"}, Legend());
@@ -499,13 +504,7 @@ std::map<std::string, Bytes> FuzzSeeds() {
                                           .masks = {0xF800, 0x7E0, 0x1F},
                                           .pixels = {0, 0xF8, 0x1F, 0}});
   seeds["rle8.bmp"] = Rle8File({3, 1, 0, 0, 0, 3, 2, 3, 1, 0, 0, 0, 0, 2, 1, 1, 2, 3, 0, 1});
-  seeds["rle4.bmp"] = MakeBmp(TestBmp{.width = 5,
-                                      .height = 2,
-                                      .depth = 4,
-                                      .compression = 2,
-                                      .clrUsed = 4,
-                                      .table = {0x000000, 0xFF0000, 0x00FF00, 0xFFFFFF},
-                                      .pixels = {5, 0x12, 0, 0, 0, 3, 0x31, 0x20, 0, 1}});
+  seeds["rle4.bmp"] = Rle4File();
   return seeds;
 }
 
