@@ -562,6 +562,8 @@ class TForm : public TObject {
   friend class TMainMenu;
   void ClientResized();  // lays out aligned/anchored controls, then OnResize
   void ResizeWindow(const QSize& size);
+  void PlaceFrame(int left, int top);
+  void RefitWhenFrameArrives(int triesLeft);
   void RegisterControl(TControl* c) { controls_.push_back(c); }
   void UnregisterControl(TControl* c);
   struct Impl;

@@ -7,9 +7,11 @@
 #include <QMimeData>
 #include <QResizeEvent>
 #include <QScreen>
+#include <QTimer>
 #include <QUrl>
 #include <QWindow>
 #include <algorithm>
+#include <utility>
 
 #include "toolkit/toolkit_qt.h"
 
@@ -30,25 +32,12 @@ Qt::WindowFlags FlagsFor(TFormBorderStyle border, TFormStyle style) {
   return flags;
 }
 
-// The frame of a shown window as seen last; a platform that cannot tell the
-// frame of a hidden window gets this one.
-QMargins gLastSeenFrame;
+// The frame of the last shown window of each kind (fixed size or not): the
+// best guess for a window whose own frame nobody has told yet.
+QMargins gLastSeenFrame[2];
 
-// Frame and caption around the window's geometry. A hidden window reports no
-// frame through QWidget, so sizes would jump at the first show (and a layout
-// saved at exit would grow at every start): ask the platform window instead.
-QMargins FrameOf(const QWidget* w) {
-  if (w->isVisible()) {
-    const QRect f = w->frameGeometry(), g = w->geometry();
-    const QMargins m(g.left() - f.left(), g.top() - f.top(), f.right() - g.right(), f.bottom() - g.bottom());
-    if (!m.isNull()) gLastSeenFrame = m;
-    return m;
-  }
-  if (const QWindow* handle = w->windowHandle()) {
-    const QMargins m = handle->frameMargins();
-    if (!m.isNull()) return m;
-  }
-  return gLastSeenFrame;
+bool HasFixedSize(const QWidget* w) {
+  return w->minimumSize() == w->maximumSize();
 }
 
 int ClampToLimits(int v, int minimum, int maximum) {
@@ -77,6 +66,10 @@ void FormWidget::PlaceChildren() {
 
 void FormWidget::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
+  // A hidden window stays as the program made it: what the window system
+  // reports meanwhile may be stale (a window manager answering about its
+  // frame describes the window as it was), and showing puts it right.
+  if (!isVisible() && event->spontaneous() && form_->impl_->hiddenGeometry) return;
   PlaceChildren();
   form_->ClientResized();  // runs OnResize only if the client size changed
 }
@@ -170,52 +163,121 @@ void TForm::SetCaption(const std::string& c) {
   impl_->window->setWindowTitle(ToQString(c));
 }
 
+QMargins TForm::Impl::Frame() {
+  QMargins& lastSeen = gLastSeenFrame[HasFixedSize(window)];
+  // Qt learns the frame once the window manager has drawn it (or estimated it).
+  if (const QWindow* handle = window->windowHandle(); handle && !handle->frameMargins().isNull()) {
+    frame = handle->frameMargins();
+    frameKnown = true;
+    if (window->isVisible()) {
+      frameSeen = true;
+      lastSeen = frame;
+    }
+    return frame;
+  }
+  if (!frameKnown && !frameAsked) {
+    frameAsked = true;
+    if (const std::optional<QMargins> estimate = AskFrameExtents(window)) {
+      frame = *estimate;
+      frameKnown = true;
+    }
+  }
+  return frameKnown ? frame : lastSeen;
+}
+
+QRect TForm::Impl::ClientRect() const {
+  return !window->isVisible() && hiddenGeometry ? *hiddenGeometry : window->geometry();
+}
+
+void TForm::Impl::SetClientRect(const QRect& r) {
+  window->setGeometry(r);
+  if (!window->isVisible()) hiddenGeometry = r;
+}
+
 int TForm::Left() const {
-  return impl_->window->frameGeometry().x();
+  return impl_->ClientRect().x() - impl_->Frame().left();
 }
 int TForm::Top() const {
-  return impl_->window->frameGeometry().y();
+  return impl_->ClientRect().y() - impl_->Frame().top();
 }
 int TForm::Width() const {
-  const QMargins m = FrameOf(impl_->window);
-  return impl_->window->width() + m.left() + m.right();
+  const QMargins m = impl_->Frame();
+  return impl_->ClientRect().width() + m.left() + m.right();
 }
 int TForm::Height() const {
-  const QMargins m = FrameOf(impl_->window);
-  return impl_->window->height() + m.top() + m.bottom();
+  const QMargins m = impl_->Frame();
+  return impl_->ClientRect().height() + m.top() + m.bottom();
 }
 void TForm::SetLeft(int v) {
-  impl_->window->move(v, Top());
+  PlaceFrame(v, Top());
 }
 void TForm::SetTop(int v) {
-  impl_->window->move(Left(), v);
+  PlaceFrame(Left(), v);
+}
+
+// The window is placed by its client area, which X11 window managers keep
+// where it is asked to be: the frame then lands at (left, top) exactly when
+// the frame is known. A frame still to come is checked again once shown.
+void TForm::PlaceFrame(int left, int top) {
+  const QMargins m = impl_->Frame();
+  impl_->placedWithFrame = impl_->NoteFrameUsed(m);
+  impl_->SetClientRect(QRect(QPoint(left + m.left(), top + m.top()), impl_->ClientRect().size()));
+}
+
+// The frame to check again once the window is up; none when it is the real one.
+std::optional<QMargins> TForm::Impl::NoteFrameUsed(const QMargins& m) const {
+  return frameSeen ? std::nullopt : std::optional(m);
 }
 
 // The window without its frame to `size` (fixed where the user may not resize
 // it), then the layout of the controls and OnResize, all before returning.
 void TForm::ResizeWindow(const QSize& size) {
   QWidget* w = impl_->window;
-  if (impl_->borderStyle != bsSizeable)
-    w->setFixedSize(size);
-  else
+  if (impl_->borderStyle != bsSizeable) w->setFixedSize(size);
+  if (w->isVisible())
     w->resize(size);
+  else
+    impl_->SetClientRect(QRect(impl_->ClientRect().topLeft(), size));
   impl_->window->PlaceChildren();
   ClientResized();
 }
 
 // A new outer size: constraints first, then the window.
 void TForm::SetWidth(int v) {
-  QWidget* w = impl_->window;
-  const int frameExtra = Width() - w->width();
+  const QMargins m = impl_->Frame();
+  impl_->sizedWithFrame = impl_->NoteFrameUsed(m);
   const int outer = ClampToLimits(v, constraints_.MinWidth, constraints_.MaxWidth);
-  ResizeWindow(QSize(std::max(outer - frameExtra, 0), w->height()));
+  ResizeWindow(QSize(std::max(outer - m.left() - m.right(), 0), impl_->ClientRect().height()));
 }
 
 void TForm::SetHeight(int v) {
-  QWidget* w = impl_->window;
-  const int frameExtra = Height() - w->height();
+  const QMargins m = impl_->Frame();
+  impl_->sizedWithFrame = impl_->NoteFrameUsed(m);
   const int outer = ClampToLimits(v, constraints_.MinHeight, constraints_.MaxHeight);
-  ResizeWindow(QSize(w->width(), std::max(outer - frameExtra, 0)));
+  ResizeWindow(QSize(impl_->ClientRect().width(), std::max(outer - m.top() - m.bottom(), 0)));
+}
+
+// Once a window placed with a guessed frame is up, its real frame arrives
+// from the window manager a moment later: the bounds asked for are then set
+// again with it, so that the frame ends exactly where it was put.
+void TForm::RefitWhenFrameArrives(int triesLeft) {
+  Impl& impl = *impl_;
+  if ((!impl.placedWithFrame && !impl.sizedWithFrame) || !impl.window->isVisible()) return;
+  const QWindow* handle = impl.window->windowHandle();
+  const QMargins real = handle ? handle->frameMargins() : QMargins();
+  if (real.isNull()) {
+    if (triesLeft > 0)
+      QTimer::singleShot(20, impl.window, [this, triesLeft] { RefitWhenFrameArrives(triesLeft - 1); });
+    return;
+  }
+  const QRect client = impl.window->geometry();
+  if (const auto guessed = std::exchange(impl.placedWithFrame, std::nullopt); guessed && *guessed != real)
+    impl.window->move(client.topLeft() + QPoint(real.left() - guessed->left(), real.top() - guessed->top()));
+  if (const auto guessed = std::exchange(impl.sizedWithFrame, std::nullopt); guessed && *guessed != real) {
+    const QSize extra(real.left() + real.right() - guessed->left() - guessed->right(),
+                      real.top() + real.bottom() - guessed->top() - guessed->bottom());
+    ResizeWindow((client.size() - extra).expandedTo(QSize(0, 0)));
+  }
 }
 
 int TForm::ClientWidth() const {
@@ -224,11 +286,22 @@ int TForm::ClientWidth() const {
 int TForm::ClientHeight() const {
   return impl_->client->height();
 }
+// A client size is kept whatever frame comes, unless the outer limits stop it.
 void TForm::SetClientWidth(int v) {
-  SetWidth(Width() + v - ClientWidth());
+  impl_->sizedWithFrame.reset();
+  const QMargins m = impl_->Frame();
+  const int window = impl_->ClientRect().width() + v - ClientWidth();
+  const int frame = m.left() + m.right();
+  const int outer = ClampToLimits(window + frame, constraints_.MinWidth, constraints_.MaxWidth);
+  ResizeWindow(QSize(std::max(outer - frame, 0), impl_->ClientRect().height()));
 }
 void TForm::SetClientHeight(int v) {
-  SetHeight(Height() + v - ClientHeight());
+  impl_->sizedWithFrame.reset();
+  const QMargins m = impl_->Frame();
+  const int window = impl_->ClientRect().height() + v - ClientHeight();
+  const int frame = m.top() + m.bottom();
+  const int outer = ClampToLimits(window + frame, constraints_.MinHeight, constraints_.MaxHeight);
+  ResizeWindow(QSize(impl_->ClientRect().width(), std::max(outer - frame, 0)));
 }
 
 bool TForm::Visible() const {
@@ -238,16 +311,21 @@ bool TForm::Visible() const {
 void TForm::SetVisible(bool v) {
   QWidget* w = impl_->window;
   if (!v) {
+    if (w->isVisible()) impl_->hiddenGeometry = w->geometry();
     w->hide();
     return;
   }
   if (w->isVisible()) return;
   if (impl_->position == poScreenCenter && !impl_->centredOnce && Screen) {
     impl_->centredOnce = true;
-    w->move((Screen->Width() - Width()) / 2, (Screen->Height() - Height()) / 2);
+    PlaceFrame((Screen->Width() - Width()) / 2, (Screen->Height() - Height()) / 2);
   }
+  if (impl_->hiddenGeometry && w->geometry() != *impl_->hiddenGeometry)
+    w->setGeometry(*impl_->hiddenGeometry);
+  impl_->hiddenGeometry.reset();
   w->show();
   w->raise();
+  RefitWhenFrameArrives(100);
   if (!impl_->laidOut) {
     // The first layout counts as a resize, whatever size the window had before.
     impl_->laidOut = true;
@@ -292,6 +370,7 @@ void TForm::SetBorderStyle(TFormBorderStyle b) {
   const bool wasVisible = w->isVisible();
   w->setWindowFlags(FlagsFor(b, impl_->formStyle));
   w->winId();
+  impl_->ForgetFrameEstimate();  // another border, another frame
   if (b != bsSizeable) {
     w->setFixedSize(w->size());
   } else {
@@ -308,6 +387,7 @@ void TForm::SetFormStyle(TFormStyle s) {
   const bool wasVisible = w->isVisible();
   w->setWindowFlags(FlagsFor(impl_->borderStyle, s));
   w->winId();
+  impl_->ForgetFrameEstimate();
   if (wasVisible) w->show();
 }
 
@@ -324,8 +404,8 @@ void TForm::SetConstraints(const TSizeConstraints& c) {
   QWidget* w = impl_->window;
   if (impl_->borderStyle == bsSizeable) {
     // The window's own limits stop the user; the setters clamp code.
-    const int fw = Width() - w->width();
-    const int fh = Height() - w->height();
+    const QMargins m = impl_->Frame();
+    const int fw = m.left() + m.right(), fh = m.top() + m.bottom();
     w->setMinimumSize(std::max(c.MinWidth - fw, 0), std::max(c.MinHeight - fh, 0));
     w->setMaximumSize(c.MaxWidth > 0 ? std::max(c.MaxWidth - fw, 0) : QWIDGETSIZE_MAX,
                       c.MaxHeight > 0 ? std::max(c.MaxHeight - fh, 0) : QWIDGETSIZE_MAX);

@@ -4,6 +4,7 @@
 
 #include <QColor>
 #include <QImage>
+#include <QMargins>
 #include <QString>
 #include <QToolButton>
 #include <QWidget>
@@ -71,7 +72,30 @@ struct TForm::Impl {
   bool centredOnce = false;
   bool laidOut = false;  // shown once: OnResize has run for the first layout
   QMenuBar* EnsureMenuBar();
+
+  // The frame and caption around the window, as best known: from the shown
+  // window, the window manager's estimate, or a window shown before.
+  QMargins Frame();
+  // Forgets an estimate made for other window flags or size limits.
+  void ForgetFrameEstimate() { frameKnown = frameAsked = false; }
+  QMargins frame;
+  bool frameKnown = false;  // `frame` holds the window's own, seen or estimated
+  bool frameAsked = false;  // the window manager was asked for this window as it is
+  bool frameSeen = false;   // `frame` is the one the shown window has
+  // The frame the place and the outer size were last set with while the
+  // window's own was not yet seen: when the real one arrives and differs,
+  // they are set again with it.
+  std::optional<QMargins> placedWithFrame, sizedWithFrame;
+  std::optional<QMargins> NoteFrameUsed(const QMargins& m) const;
+  // Where the program put the window while it is hidden (client area).
+  std::optional<QRect> hiddenGeometry;
+  QRect ClientRect() const;
+  void SetClientRect(const QRect& r);
 };
+
+// The frame the window manager will draw around `window`, asked of it before
+// the window is shown (logical pixels); nothing where no window manager tells.
+std::optional<QMargins> AskFrameExtents(QWidget* window);
 
 // ---- Controls ----
 
