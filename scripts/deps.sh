@@ -1,16 +1,34 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages Daubix needs to build, test and run.
-# Idempotent and quiet when everything is already there.
+# Installs the Debian 12 packages of the named sets:
+#   build  what building, running and packaging Daubix needs
+#   test   what the tests need besides (GoogleTest, fuzzing and sanitizers,
+#          clang-format, an X server and a window manager, desktop validators)
+#   bench  what the benchmarks need besides
+# e.g. `bash scripts/deps.sh build test`. Idempotent and quiet when everything
+# is already there; as root, or through sudo.
 set -euo pipefail
 
-packages=(
-  cmake ninja-build g++ ccache pkg-config
-  qt6-base-dev qt6-translations-l10n fonts-ipafont-gothic
-  libgtest-dev libgmock-dev libbenchmark-dev
-  clang libclang-rt-14-dev clang-format
-  xvfb xauth xdotool imagemagick x11-utils
-  librsvg2-bin desktop-file-utils appstream dpkg-dev
+declare -A sets=(
+  [build]="g++ cmake ninja-build ccache pkg-config qt6-base-dev libxcb1-dev
+    qt6-translations-l10n fonts-ipafont-gothic librsvg2-bin dpkg-dev"
+  [test]="libgtest-dev libgmock-dev clang libclang-rt-14-dev clang-format
+    xvfb xauth xdotool imagemagick x11-utils openbox desktop-file-utils appstream"
+  [bench]="libbenchmark-dev libx11-dev"
 )
+
+if [ $# -eq 0 ]; then
+  echo "usage: $0 SET... (sets: build test bench)" >&2
+  exit 2
+fi
+packages=()
+for set in "$@"; do
+  if [ -z "${sets[$set]+x}" ]; then
+    echo "$0: unknown set '$set' (sets: build test bench)" >&2
+    exit 2
+  fi
+  # shellcheck disable=SC2206 # split on blanks; package names have no glob characters
+  packages+=(${sets[$set]})
+done
 
 missing=()
 for p in "${packages[@]}"; do

@@ -13,6 +13,8 @@ endif()
 set(expected
   usr/bin/daubix
   usr/share/applications/${APP_ID}.desktop
+  usr/share/doc/daubix/changelog.gz
+  usr/share/doc/daubix/copyright
   usr/share/icons/hicolor/128x128/apps/${APP_ID}.png
   usr/share/icons/hicolor/256x256/apps/${APP_ID}.png
   usr/share/icons/hicolor/48x48/apps/${APP_ID}.png
