@@ -437,11 +437,14 @@ class TListView : public TControl {
 
 // ---- Dialogs ----
 
+constexpr int mrCancel = 2;
 constexpr int mrYes = 6;
 constexpr int mrNo = 7;
 // The confirmation box: caption "確認", question icon, "はい(&Y)" (default)
-// and "いいえ(&N)" (also Esc). mrYes only for an explicit yes.
-int ConfirmationBox(const std::string& text);
+// and "いいえ(&N)". Only the two buttons answer: Escape and the close box do
+// nothing, unless the question may be put off (`dismissable`), when they
+// close it with mrCancel. An end of the program while it is open gives mrCancel.
+int ConfirmationBox(const std::string& text, bool dismissable = false);
 
 // The open and save picture dialogs: one filter, no default extension, the
 // last chosen name offered again, no overwrite question.

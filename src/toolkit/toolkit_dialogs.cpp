@@ -2,6 +2,7 @@
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
@@ -48,25 +49,64 @@ bool ParseCustomColor(const std::string& entry, int* index, TColor* color) {
 
 }  // namespace
 
-int ConfirmationBox(const std::string& text) {
-  if (Testing::Active()) {
-    const std::optional<bool> answer = Testing::TakeConfirmation(text);
-    if (!answer) Testing::RecordUnanswered("confirmation box: " + text);
-    return answer.value_or(false) ? mrYes : mrNo;
+namespace {
+
+// Only its two buttons answer the question; Escape and the close box either
+// do nothing or, where the question may be put off, close it unanswered.
+class ConfirmationMessageBox : public QMessageBox {
+ public:
+  ConfirmationMessageBox(const QString& text, bool dismissable)
+      : QMessageBox(QMessageBox::Question, QStringLiteral("確認"), text), dismissable_(dismissable) {}
+
+ protected:
+  void keyPressEvent(QKeyEvent* event) override {
+    if (event->matches(QKeySequence::Cancel)) {
+      if (dismissable_) reject();
+      return;
+    }
+    QMessageBox::keyPressEvent(event);
   }
-  QMessageBox box(QMessageBox::Question, QStringLiteral("確認"), ToQString(text));
-  QPushButton* yes = box.addButton(QStringLiteral("はい(&Y)"), QMessageBox::YesRole);
-  QPushButton* no = box.addButton(QStringLiteral("いいえ(&N)"), QMessageBox::NoRole);
-  box.setDefaultButton(yes);
-  box.setEscapeButton(no);
-  box.adjustSize();
+  void closeEvent(QCloseEvent* event) override {
+    if (dismissable_)
+      QDialog::closeEvent(event);
+    else
+      event->ignore();
+  }
+
+ private:
+  bool dismissable_;
+};
+
+}  // namespace
+
+std::unique_ptr<QMessageBox> MakeConfirmationBox(const QString& text, bool dismissable) {
+  auto box = std::make_unique<ConfirmationMessageBox>(text, dismissable);
+  QPushButton* yes = box->addButton(QStringLiteral("はい(&Y)"), QMessageBox::YesRole);
+  box->addButton(QStringLiteral("いいえ(&N)"), QMessageBox::NoRole);
+  box->setDefaultButton(yes);
+  box->adjustSize();
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-    QRect frame = box.frameGeometry();
+    QRect frame = box->frameGeometry();
     frame.moveCenter(screen->geometry().center());
-    box.move(frame.topLeft());
+    box->move(frame.topLeft());
   }
-  box.exec();
-  return box.clickedButton() == yes ? mrYes : mrNo;
+  return box;
+}
+
+int ConfirmationBox(const std::string& text, bool dismissable) {
+  if (Testing::Active()) {
+    const std::optional<Testing::Confirmation> answer = Testing::TakeConfirmation(text);
+    if (!answer) Testing::RecordUnanswered("confirmation box: " + text);
+    if (answer == Testing::Confirmation::Dismiss && !dismissable)
+      Testing::RecordUnanswered("confirmation box dismissed, which only its buttons answer: " + text);
+    if (answer == Testing::Confirmation::Dismiss) return dismissable ? mrCancel : mrNo;
+    return answer == Testing::Confirmation::Yes ? mrYes : mrNo;
+  }
+  const std::unique_ptr<QMessageBox> box = MakeConfirmationBox(ToQString(text), dismissable);
+  box->exec();
+  const QAbstractButton* clicked = box->clickedButton();
+  if (!clicked) return mrCancel;  // dismissed, or the program is ending
+  return box->buttonRole(const_cast<QAbstractButton*>(clicked)) == QMessageBox::YesRole ? mrYes : mrNo;
 }
 
 // ---- Picture dialogs ----

@@ -14,11 +14,13 @@
 #include <string>
 
 #include "toolkit/toolkit.h"
+#include "toolkit/toolkit_testing.h"
 
 class QMenuBar;
 class QInputDevice;
 class QLabel;
 class QFileDialog;
+class QMessageBox;
 
 inline QString ToQString(const std::string& s) {
   return QString::fromStdString(s);
@@ -167,13 +169,16 @@ class PicturePreview : public QWidget {
 std::unique_ptr<QFileDialog> MakePictureDialog(QWidget* parent, bool save, const QString& nameFilter,
                                                const QString& lastName);
 
+// The confirmation box as ConfirmationBox shows it (not yet shown).
+std::unique_ptr<QMessageBox> MakeConfirmationBox(const QString& text, bool dismissable);
+
 // ---- The dialog seam, as the toolkit consumes it ----
 
 namespace Testing {
 void RecordError(const std::string& text);
 void RecordUnanswered(const std::string& kind);
 // Records the question; nullopt when no answer was queued.
-std::optional<bool> TakeConfirmation(const std::string& question);
+std::optional<Confirmation> TakeConfirmation(const std::string& question);
 // Outer nullopt: none queued; inner nullopt: cancel.
 std::optional<std::optional<std::string>> TakeFileAnswer();
 std::optional<std::optional<TColor>> TakeColorAnswer();

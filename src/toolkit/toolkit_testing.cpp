@@ -17,7 +17,7 @@ namespace {
 
 struct Script {
   bool active = false;
-  std::deque<bool> confirmations;
+  std::deque<Confirmation> confirmations;
   std::deque<std::optional<std::string>> files;
   std::deque<std::optional<TColor>> colors;
   std::vector<std::string> errors;
@@ -60,7 +60,10 @@ std::optional<std::size_t> TransparentViewLimit() {
 }
 
 void AnswerConfirmation(bool yes) {
-  State().confirmations.push_back(yes);
+  State().confirmations.push_back(yes ? Confirmation::Yes : Confirmation::No);
+}
+void DismissConfirmation() {
+  State().confirmations.push_back(Confirmation::Dismiss);
 }
 void AnswerFileDialog(std::optional<std::string> path) {
   State().files.push_back(std::move(path));
@@ -161,11 +164,11 @@ void RecordUnanswered(const std::string& kind) {
   State().unanswered.push_back(kind);
 }
 
-std::optional<bool> TakeConfirmation(const std::string& question) {
+std::optional<Confirmation> TakeConfirmation(const std::string& question) {
   Script& s = State();
   s.questions.push_back(question);
   if (s.confirmations.empty()) return std::nullopt;
-  const bool yes = s.confirmations.front();
+  const Confirmation yes = s.confirmations.front();
   s.confirmations.pop_front();
   return yes;
 }

@@ -18,6 +18,10 @@ bool Active();
 
 // Queued answers, taken oldest first by the next box or dialog of that kind.
 void AnswerConfirmation(bool yes);
+// Escape or the close box at the next confirmation box; one that only its
+// buttons answer records the attempt as an unanswered dialog.
+void DismissConfirmation();
+enum class Confirmation { Yes, No, Dismiss };
 void AnswerFileDialog(std::optional<std::string> path);  // nullopt cancels
 void AnswerColorDialog(std::optional<TColor> color);     // nullopt cancels
 

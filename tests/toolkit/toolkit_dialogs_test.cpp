@@ -3,11 +3,13 @@
 
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QTest>
 #include <string>
 #include <vector>
 
 #include "toolkit/toolkit.h"
+#include "toolkit/toolkit_qt.h"
 #include "toolkit/toolkit_testing.h"
 
 namespace {
@@ -54,6 +56,27 @@ TEST_F(ToolkitDialogsTest, ScriptedAnswersAreTakenInOrderAndMissingOnesRecorded)
   Testing::Reset();
   EXPECT_TRUE(Testing::UnansweredDialogs().empty());
   EXPECT_TRUE(Testing::AskedQuestions().empty());
+}
+
+// Escape and the close box never answer the save question for the user; a
+// question that may be put off closes unanswered.
+TEST_F(ToolkitDialogsTest, OnlyTheButtonsAnswerAConfirmationBox) {
+  for (const bool dismissable : {false, true}) {
+    const std::unique_ptr<QMessageBox> box =
+        MakeConfirmationBox(QStringLiteral("ファイルに保存しますか？"), dismissable);
+    box->show();
+    QTest::keyClick(box.get(), Qt::Key_Escape);
+    EXPECT_EQ(box->isVisible(), !dismissable);
+    box->show();
+    box->close();
+    EXPECT_EQ(box->isVisible(), !dismissable);
+    EXPECT_EQ(box->clickedButton(), nullptr);
+  }
+  Testing::DismissConfirmation();
+  EXPECT_EQ(ConfirmationBox("復元しますか？", true), mrCancel);
+  Testing::DismissConfirmation();
+  EXPECT_EQ(ConfirmationBox("ファイルに保存しますか？"), mrNo);
+  EXPECT_EQ(Testing::UnansweredDialogs().size(), 1u);  // that box cannot be dismissed
 }
 
 TEST_F(ToolkitDialogsTest, ExecutablePathCanBeRedirected) {
