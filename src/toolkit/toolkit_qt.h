@@ -50,6 +50,7 @@ class FormWidget : public QWidget {
   void PlaceChildren();
 
  protected:
+  bool event(QEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
@@ -58,6 +59,7 @@ class FormWidget : public QWidget {
 
  private:
   TForm* form_;
+  double placedRatio_ = 0;  // the device pixel ratio PlaceChildren last saw
 };
 
 struct TForm::Impl {
