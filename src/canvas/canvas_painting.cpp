@@ -93,7 +93,8 @@ void TForm1::FormResize(TObject* /*Sender*/) {
 
 void TForm1::FitCanvasToClient() {
   const TPictureHistory::Command resize(*History, true);
-  ResizeImageWhite(Image1, ClientWidth(), ClientHeight());
+  // The client area in device pixels, which the image fills.
+  ResizeImageWhite(Image1, Image1->Width(), Image1->Height());
   Image1->Canvas()->Brush->SetColor(CurrentColor);
 }
 

@@ -134,6 +134,8 @@ TForm1::TForm1() {
   SetClientHeight(400);
   Image1->SetAlign(alClient);
   Image2->SetAlign(alClient);
+  Image1->SetDevicePixels(true);
+  Image2->SetDevicePixels(true);
   Image2->SetTransparent(true);
   SetAcceptFiles(true);
   BindEvents(this);

@@ -37,7 +37,7 @@ void TForm1::N2Click(TObject* /*Sender*/) {
   // The canvas keeps its size and the stroke anchor stays where it was.
   TCanvas* canvas = Image1->Canvas();
   canvas->Brush->SetColor(clWhite);
-  canvas->FillRect(Rect(0, 0, ClientWidth(), ClientHeight()));
+  canvas->FillRect(Rect(0, 0, Image1->Width(), Image1->Height()));
   canvas->Brush->SetColor(CurrentColor);
   MarkPictureClean();
 }

@@ -15,6 +15,7 @@ TForm4::TForm4() {
 
   Image1 = Own(new TImage(this));
   Image1->SetAlign(alClient);
+  Image1->SetDevicePixels(true);
   Image1->OnMouseDown = [this](TObject* s, TMouseButton b, TShiftState sh, int x, int y) {
     Image1MouseDown(s, b, sh, x, y);
   };

@@ -143,15 +143,16 @@ enum TAlignment { taLeftJustify, taRightJustify, taCenter };
 class TControl : public TObject {
  public:
   ~TControl() override;
-  int Left() const;
-  int Top() const;
-  int Width() const;
-  int Height() const;
+  // In screen pixels, except for images measured in device pixels.
+  virtual int Left() const;
+  virtual int Top() const;
+  virtual int Width() const;
+  virtual int Height() const;
   void SetLeft(int v);
   void SetTop(int v);
   void SetWidth(int v);
   void SetHeight(int v);
-  void SetBounds(int left, int top, int width, int height);
+  virtual void SetBounds(int left, int top, int width, int height);
   bool Visible() const { return visible_; }
   void SetVisible(bool v);
   TAlign Align() const { return align_; }
@@ -210,17 +211,31 @@ class TImage : public TControl {
   // bottom-left pixel) are not drawn, so what lies below shows through.
   bool Transparent() const { return transparent_; }
   void SetTransparent(bool t);
+  // A surface painted on measures itself in the screen's device pixels: its
+  // bounds, the bitmap Canvas makes and the mouse positions are device
+  // pixels, and the bitmap is shown one pixel to one screen pixel, unscaled
+  // at any scale factor. Other images count in screen pixels and are scaled
+  // by the platform.
+  bool DevicePixels() const { return devicePixels_; }
+  void SetDevicePixels(bool d);
+  int Left() const override;
+  int Top() const override;
+  int Width() const override;
+  int Height() const override;
+  void SetBounds(int left, int top, int width, int height) override;
   TMouseEvent OnMouseDown;
   TMouseMoveEvent OnMouseMove;
   TMouseEvent OnMouseUp;
 
  private:
   friend class ImageWidget;
+  double DeviceRatio() const;  // device pixels per screen pixel; 1 unless in device pixels
   void AttachBitmap(TBitmap* bitmap);
   static void BitmapChanged(void* self);
   void FlushDirty();
   TPicture picture_;
   bool transparent_ = false;
+  bool devicePixels_ = false;
   bool flushQueued_ = false;
 };
 

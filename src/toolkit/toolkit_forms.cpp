@@ -11,6 +11,7 @@
 #include <QUrl>
 #include <QWindow>
 #include <algorithm>
+#include <cmath>
 #include <utility>
 
 #include "toolkit/toolkit_qt.h"
@@ -51,17 +52,46 @@ int ClampToLimits(int v, int minimum, int maximum) {
 
 FormWidget::FormWidget(TForm* form) : QWidget(nullptr, Qt::Window), form_(form) {}
 
+namespace {
+
+// The first height from `hint` on that ends on a whole device pixel, so that
+// the client area below it starts on one and its pictures drawn pixel for
+// pixel are not shifted by half a pixel (and cut by the edge); the hint itself
+// when none is near.
+int MenuBarHeight(int hint, double ratio) {
+  for (int h = hint; h <= hint + 8; ++h) {
+    const double device = h * ratio;
+    if (std::abs(device - std::round(device)) < 1e-6) return h;
+  }
+  return hint;
+}
+
+}  // namespace
+
 void FormWidget::PlaceChildren() {
   TForm::Impl& impl = *form_->impl_;
   int top = 0;
   if (impl.menuBar) {
     if (impl.menuShown) {
-      top = impl.menuBar->sizeHint().height();
+      top = MenuBarHeight(impl.menuBar->sizeHint().height(), devicePixelRatioF());
       impl.menuBar->setGeometry(0, 0, width(), top);
     }
     impl.menuBar->setVisible(impl.menuShown);
   }
   impl.client->setGeometry(0, top, width(), std::max(height() - top, 0));
+  placedRatio_ = devicePixelRatioF();
+}
+
+bool FormWidget::event(QEvent* event) {
+  const bool handled = QWidget::event(event);
+  // On a screen of another scale the client holds other device pixels, though
+  // its size in screen pixels stays: a resize all the same.
+  if (event->type() == QEvent::ScreenChangeInternal && devicePixelRatioF() != placedRatio_) {
+    PlaceChildren();
+    form_->lastClientWidth_ = form_->lastClientHeight_ = -1;
+    form_->ClientResized();
+  }
+  return handled;
 }
 
 void FormWidget::resizeEvent(QResizeEvent* event) {
@@ -542,5 +572,7 @@ void TControl::SetVisible(bool v) {
 
 void TControl::SetAlign(TAlign a) {
   align_ = a;
-  if (a == alClient && owner_ && widget_) SetBounds(0, 0, owner_->ClientWidth(), owner_->ClientHeight());
+  // The client's size is in screen pixels, whatever the control counts in.
+  if (a == alClient && owner_ && widget_)
+    TControl::SetBounds(0, 0, owner_->ClientWidth(), owner_->ClientHeight());
 }

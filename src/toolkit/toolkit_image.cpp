@@ -1,10 +1,12 @@
-// Image controls: a bitmap shown unscaled at the top-left, repaints merged
-// per batch of drawing calls, transparency, and the mouse.
+// Image controls: a bitmap shown at the top-left (pixel for pixel on the
+// screen, or scaled by the platform's factor), repaints merged per batch of
+// drawing calls, transparency, and the mouse.
 #include <QMetaObject>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 #include "core/transparency.h"
@@ -29,8 +31,35 @@ bool ToMouseButton(Qt::MouseButton b, TMouseButton* out) {
   }
 }
 
-QPoint PositionOf(const QMouseEvent* event) {
-  return event->position().toPoint();
+// Qt's sizes and positions are screen pixels; one of them covers `ratio`
+// device pixels, and a widget's area ends inside its last, partly covered,
+// device pixel. The small slack absorbs the error of a ratio like 1.1.
+int ToDevice(double screenPixels, double ratio) {
+  return static_cast<int>(std::floor(screenPixels * ratio + 1e-6));
+}
+
+// The screen-pixel rectangle that covers the device rectangle r.
+QRect ScreenRectCovering(const QRect& r, double ratio) {
+  if (ratio == 1) return r;
+  const QRectF f(r.x() / ratio, r.y() / ratio, r.width() / ratio, r.height() / ratio);
+  return f.toAlignedRect();
+}
+
+// The device rectangle that covers the screen-pixel rectangle r.
+QRect DeviceRectCovering(const QRect& r, double ratio) {
+  if (ratio == 1) return r;
+  const QRectF f(r.x() * ratio, r.y() * ratio, r.width() * ratio, r.height() * ratio);
+  return f.toAlignedRect();
+}
+
+// Device pixels are whole: the pixel under the pointer, not the nearest corner.
+QPoint PositionOf(const QMouseEvent* event, bool devicePixels, double ratio) {
+  if (!devicePixels) return event->position().toPoint();
+  return QPoint(ToDevice(event->position().x(), ratio), ToDevice(event->position().y(), ratio));
+}
+
+bool IsWhole(double v) {
+  return std::abs(v - std::round(v)) < 1e-6;
 }
 
 }  // namespace
@@ -63,10 +92,25 @@ ImageWidget::ImageWidget(TImage* image, QWidget* parent) : QWidget(parent), imag
 void ImageWidget::paintEvent(QPaintEvent* event) {
   const TBitmap* bitmap = image_->picture_.bitmap_.get();
   if (!bitmap || bitmap->Empty()) return;
-  // Outside the picture the window background shows.
-  const QRect area = event->rect() & QRect(0, 0, bitmap->Width(), bitmap->Height());
-  if (area.isEmpty()) return;
+  const QRect whole(0, 0, bitmap->Width(), bitmap->Height());
+  const double ratio = image_->DeviceRatio();
   QPainter painter(this);
+  QRect area;
+  if (image_->devicePixels_) {
+    // Drawn in device pixels: with Qt's own scaling undone, each picture pixel
+    // lands on one screen pixel (the widget starts on a whole device pixel).
+    area = DeviceRectCovering(event->rect(), ratio) & whole;
+    painter.scale(1 / ratio, 1 / ratio);
+  } else if (!IsWhole(devicePixelRatioF())) {
+    // Scaled by a fraction, evenly: filtered, and whole so that the filter
+    // sees the same neighbours at every repaint.
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    area = whole;
+  } else {
+    area = event->rect() & whole;
+  }
+  // Outside the picture the window background shows.
+  if (area.isEmpty()) return;
   if (image_->transparent_) {
     PaintTransparent(painter, *bitmap, area);
     return;
@@ -153,7 +197,7 @@ void ImageWidget::SendMouseDown(QMouseEvent* event, TShiftState extra) {
   TMouseButton button;
   if (!ToMouseButton(event->button(), &button)) return;
   const TShiftState shift = ShiftStateOf(event->buttons(), event->modifiers()) | extra;
-  const QPoint p = PositionOf(event);
+  const QPoint p = PositionOf(event, image_->devicePixels_, image_->DeviceRatio());
   RunHandler([&] {
     if (image_->OnMouseDown) image_->OnMouseDown(image_, button, shift, p.x(), p.y());
   });
@@ -170,7 +214,7 @@ void ImageWidget::mouseDoubleClickEvent(QMouseEvent* event) {
 
 void ImageWidget::mouseMoveEvent(QMouseEvent* event) {
   const TShiftState shift = ShiftStateOf(event->buttons(), event->modifiers());
-  const QPoint p = PositionOf(event);
+  const QPoint p = PositionOf(event, image_->devicePixels_, image_->DeviceRatio());
   RunHandler([&] {
     if (image_->OnMouseMove) image_->OnMouseMove(image_, shift, p.x(), p.y());
   });
@@ -180,7 +224,7 @@ void ImageWidget::mouseReleaseEvent(QMouseEvent* event) {
   TMouseButton button;
   if (!ToMouseButton(event->button(), &button)) return;
   const TShiftState shift = ShiftStateOf(event->buttons(), event->modifiers());
-  const QPoint p = PositionOf(event);
+  const QPoint p = PositionOf(event, image_->devicePixels_, image_->DeviceRatio());
   RunHandler([&] {
     if (image_->OnMouseUp) image_->OnMouseUp(image_, button, shift, p.x(), p.y());
   });
@@ -196,6 +240,38 @@ TImage::TImage(TForm* owner) : TControl(owner, new ImageWidget(this, owner->Clie
 TImage::~TImage() {
   if (picture_.bitmap_) picture_.bitmap_->SetChangeHook(nullptr, nullptr);
   picture_.onBitmapMade_ = nullptr;
+}
+
+void TImage::SetDevicePixels(bool d) {
+  if (d == devicePixels_) return;
+  devicePixels_ = d;
+  if (Widget()) Widget()->update();
+}
+
+double TImage::DeviceRatio() const {
+  return devicePixels_ && Widget() ? Widget()->devicePixelRatioF() : 1;
+}
+
+int TImage::Left() const {
+  return devicePixels_ ? ToDevice(TControl::Left(), DeviceRatio()) : TControl::Left();
+}
+int TImage::Top() const {
+  return devicePixels_ ? ToDevice(TControl::Top(), DeviceRatio()) : TControl::Top();
+}
+int TImage::Width() const {
+  return devicePixels_ ? ToDevice(TControl::Width(), DeviceRatio()) : TControl::Width();
+}
+int TImage::Height() const {
+  return devicePixels_ ? ToDevice(TControl::Height(), DeviceRatio()) : TControl::Height();
+}
+
+// Device bounds become the screen pixels that hold at least that many.
+void TImage::SetBounds(int left, int top, int width, int height) {
+  const double ratio = DeviceRatio();
+  if (ratio == 1) return TControl::SetBounds(left, top, width, height);
+  const auto screen = [ratio](int v) { return static_cast<int>(std::ceil(v / ratio - 1e-6)); };
+  TControl::SetBounds(static_cast<int>(std::lround(left / ratio)), static_cast<int>(std::lround(top / ratio)),
+                      screen(width), screen(height));
 }
 
 TCanvas* TImage::Canvas() {
@@ -251,12 +327,16 @@ void TImage::FlushDirty() {
   if (r.IsEmpty()) return;
   const QRect changed(r.Left, r.Top, r.Width(), r.Height());
   widget->PictureChanged(changed);
-  widget->update(changed);
+  widget->update(ScreenRectCovering(changed, DeviceRatio()));
 }
 
 void ResizeImageWhite(TImage* image, int width, int height) {
-  image->SetWidth(width);
-  image->SetHeight(height);
+  // A client-filling surface in device pixels has the layout's size; its
+  // bitmap follows the caller, who measured it.
+  if (!image->DevicePixels() || image->Align() != alClient) {
+    image->SetWidth(width);
+    image->SetHeight(height);
+  }
   TCanvas* canvas = image->Canvas();  // makes the bitmap if there is none yet
   canvas->Brush->SetColor(clWhite);
   TBitmap* bitmap = image->Picture()->Bitmap();

@@ -53,6 +53,7 @@ class FormWidget : public QWidget {
   void PlaceChildren();
 
  protected:
+  bool event(QEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
@@ -61,6 +62,7 @@ class FormWidget : public QWidget {
 
  private:
   TForm* form_;
+  double placedRatio_ = 0;  // the device pixel ratio PlaceChildren last saw
 };
 
 struct TForm::Impl {
