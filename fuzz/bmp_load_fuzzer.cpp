@@ -1,7 +1,9 @@
 // Feeds arbitrary bytes to the BMP reader, with the program's own limits;
 // whatever it accepts must write back and read again to the same file. The
 // same bytes are read once more claiming a huge picture, so that pictures
-// whose data is far too short for their size are fuzzed on every run.
+// whose data is far too short for their size are fuzzed on every run. A small
+// RLE picture is read once more followed by an endless tail (the input again
+// and again): reading must stop where its headers say.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -33,6 +35,44 @@ void CheckRoundTrip(const TBitmap& bitmap) {
   }
 }
 
+// The input, then the input again for ever; counts the bytes read.
+class EndlessSource : public TByteSource {
+ public:
+  EndlessSource(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+  std::size_t Read(std::uint8_t* into, std::size_t n) override {
+    for (std::size_t i = 0; i < n; ++i, ++read) into[i] = data_[read % size_];
+    return n;
+  }
+  std::uint64_t read = 0;
+
+ private:
+  const std::uint8_t* data_;
+  std::size_t size_;
+};
+
+// An RLE picture of at most 4096 pixels read with an endless tail reads no
+// more than its headers, colour table and four bytes a pixel and a row.
+void CheckEndlessTail(const std::uint8_t* data, std::size_t size) {
+  if (size < bmp::kFileHeaderSize + bmp::kInfoHeaderSize) return;
+  const std::uint8_t* header = data + bmp::kFileHeaderSize;
+  const std::uint32_t compression = bmp::Get32(header + bmp::kCompression);
+  const std::int64_t width = static_cast<std::int32_t>(bmp::Get32(header + bmp::kWidth)),
+                     height = static_cast<std::int32_t>(bmp::Get32(header + bmp::kHeight));
+  if (bmp::Get32(header) < bmp::kInfoHeaderSize || (compression != 1 && compression != 2) || width < 0 ||
+      height < 0 || width * height > 4096)
+    return;
+  EndlessSource source(data, size);
+  TBitmap bitmap;
+  try {
+    ReadBitmapStream(source, bitmap);
+  } catch (const EDaubixError&) {
+  }
+  const std::uint64_t most =
+      bmp::kFileHeaderSize + std::uint64_t{bmp::Get32(header)} + 256 * 4 +
+      4 * (static_cast<std::uint64_t>(width) + 1) * static_cast<std::uint64_t>(height) + 2;
+  if (source.read > most) std::abort();
+}
+
 // The input with its width and height replaced by a huge claim, picked by its
 // last byte; empty when it is too short to have them.
 std::vector<std::uint8_t> ClaimingHuge(const std::uint8_t* data, std::size_t size) {
@@ -62,6 +102,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   } catch (const EDaubixError&) {
     // refused with a message: fine
   }
+  CheckEndlessTail(data, size);
   const std::vector<std::uint8_t> huge = ClaimingHuge(data, size);
   if (huge.empty()) return 0;
   TBitmap claimed;

@@ -1,12 +1,13 @@
 // Keeping unsaved work: the autosave of the canvas window's picture, the
 // pictures left by processes that are gone, and the quiet end on a
 // termination signal or at the end of the desktop session.
-#include <charconv>
 #include <cstdio>
 #include <cstdlib>
-#include <string_view>
+#include <limits>
 
 #include "canvas/canvas_window.h"
+#include "core/bitmap_file.h"
+#include "core/environment_number.h"
 
 namespace {
 
@@ -24,17 +25,32 @@ bool NeedsRecovery(TForm1* form) {
   return form->Modified && Picture(form).ChangeCount() != form->CleanChangeCount;
 }
 
+// Loads a left picture into the canvas and makes it this process's recovery
+// file. A load that fails keeps the file for a later start, unless it is no
+// bitmap at all: then it is set aside, never to be offered again.
+bool TakeLeftPicture(TForm1* form, TLeftPicture& picture) {
+  try {
+    form->LoadPictureFile(picture.Path());
+  } catch (const std::exception& e) {
+    if (dynamic_cast<const EInvalidBitmap*>(&e)) picture.SetAside();
+    Application->ShowException(e.what());
+    return false;
+  }
+  form->Modified = true;
+  try {
+    form->Recovery->Adopt(picture);
+    form->AutosavedChangeCount = Picture(form).ChangeCount();
+  } catch (const std::exception&) {
+    // The file stays where it was and is offered again next time.
+  }
+  return true;
+}
+
 }  // namespace
 
 int AutosaveInterval() {
-  const char* text = std::getenv("DAUBIX_AUTOSAVE_INTERVAL_MS");
-  constexpr int kDefault = 60 * 1000;
-  if (text == nullptr) return kDefault;
-  const std::string_view digits(text);
-  int milliseconds = 0;
-  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), milliseconds);
-  if (error != std::errc() || end != digits.data() + digits.size() || milliseconds <= 0) return kDefault;
-  return milliseconds;
+  return static_cast<int>(
+      NumberFromEnvironment({"DAUBIX_AUTOSAVE_INTERVAL_MS", 60 * 1000, 1, std::numeric_limits<int>::max()}));
 }
 
 void TForm1::StartAutosave() {
@@ -81,30 +97,26 @@ void TForm1::FinishRecovery() {
 }
 
 void TForm1::OfferRecovery() {
+  // A few questions a start, newest first; older pictures wait, unopened.
+  constexpr std::size_t kMostQuestions = 5;
   std::vector<TLeftPicture> left = Recovery->FindLeftPictures();
-  for (TLeftPicture& picture : left) {
-    const bool take = ConfirmationBox("前回保存されなかった絵があります。復元しますか？") == mrYes;
+  std::size_t asked = 0, next = 0;
+  for (; next < left.size() && asked < kMostQuestions; ++next) {
+    TLeftPicture& picture = left[next];
+    if (!picture.Lock()) continue;  // another starting program offers it
+    ++asked;
+    const int answer = ConfirmationBox("前回保存されなかった絵があります。復元しますか？");
     if (EndingSession) return;  // the box closed because the program ends: keep the file
-    if (!take) {
+    if (answer == mrNo) {
       picture.Delete();
-      continue;
+    } else if (answer != mrYes || TakeLeftPicture(this, picture)) {
+      return;  // one picture per canvas: any others wait for a later start
     }
-    try {
-      LoadPictureFile(picture.Path());
-    } catch (const std::exception& e) {
-      Application->ShowException(e.what());
-      picture.Delete();
-      continue;
-    }
-    Modified = true;
-    try {
-      Recovery->Adopt(picture);
-      AutosavedChangeCount = Picture(this).ChangeCount();
-    } catch (const std::exception&) {
-      // The file stays where it was and is offered again next time.
-    }
-    return;  // one picture per canvas: any others wait for a later start
+    picture.Unlock();
   }
+  if (next < left.size())
+    Application->ShowException("前回保存されなかった古い絵がほかに " + std::to_string(left.size() - next) +
+                               " 枚あります: \"" + Recovery->Folder() + "\"");
 }
 
 void TForm1::EndSession() {

@@ -107,8 +107,9 @@ class TForm1 : public TForm {
   // unsaved.
   void StartAutosave();
   void Timer1Timer(TObject* Sender);
-  // At start: offers each picture a process now gone left unsaved, until one
-  // is taken (loaded as Open does, Modified set) or all are declined.
+  // At start: offers the newest few pictures processes now gone left unsaved,
+  // one at a time, until one is taken (loaded as Open does, Modified set);
+  // says how many older ones wait, and where. Only "いいえ" deletes a picture.
   void OfferRecovery();
   // A termination signal or the session's end: the recovery file and the
   // layout file are written, no question is asked, the program ends.

@@ -1,25 +1,18 @@
 // The Edit menu of the canvas window: undo and redo of the picture's steps.
 #include <algorithm>
-#include <charconv>
 #include <cstdint>
-#include <cstdlib>
 #include <limits>
-#include <string_view>
 
 #include "canvas/canvas_window.h"
+#include "core/environment_number.h"
 
 std::size_t HistoryBudget() {
-  const char* text = std::getenv("DAUBIX_UNDO_MEMORY_MB");
-  if (text == nullptr || *text == '\0') return TPictureHistory::kDefaultBudget;
-  const std::string_view digits(text);
-  std::uint64_t mebibytes = 0;
-  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), mebibytes);
-  constexpr std::uint64_t kMost = std::numeric_limits<std::size_t>::max() >> 20;
-  if (error == std::errc::result_out_of_range)
-    mebibytes = kMost;
-  else if (error != std::errc() || end != digits.data() + digits.size())
-    return TPictureHistory::kDefaultBudget;
-  return static_cast<std::size_t>(std::min(mebibytes, kMost)) << 20;
+  // Held to the machine's memory: a budget beyond it is no limit at all.
+  const std::uint64_t most =
+      std::min<std::uint64_t>(PhysicalMemoryBytes(), std::numeric_limits<std::size_t>::max()) >> 20;
+  const std::uint64_t mebibytes = NumberFromEnvironment(
+      {"DAUBIX_UNDO_MEMORY_MB", TPictureHistory::kDefaultBudget >> 20, 0, std::max<std::uint64_t>(most, 1)});
+  return static_cast<std::size_t>(mebibytes) << 20;
 }
 
 void TForm1::U1Click(TObject* /*Sender*/) {

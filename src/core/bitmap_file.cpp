@@ -9,7 +9,7 @@
                      std::strerror(errorCode));
 }
 [[noreturn]] void ThrowInvalidBitmap() {
-  throw EDaubixError("ビットマップイメージが不正です");
+  throw EInvalidBitmap("ビットマップイメージが不正です");
 }
 
 void TBitmap::LoadFromFile(const std::string& path) {

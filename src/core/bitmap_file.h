@@ -26,7 +26,8 @@ void ReadBitmapFile(const std::uint8_t* data, std::size_t size, TBitmap& into);
 
 // The same for a file read from `source`: its headers are checked from the
 // first bytes before more is read, and no more is read than they say the file
-// holds (an RLE file, written back as read, is read whole).
+// holds (RLE data: up to its end-of-picture mark, biSizeImage or bfSize,
+// whichever comes first; those bytes are kept to write back as read).
 void ReadBitmapStream(TByteSource& source, TBitmap& into);
 
 // Size in bytes of the file WriteBitmapFile makes; raises the system error
@@ -36,6 +37,13 @@ std::uint64_t BitmapFileSize(const TBitmap& bitmap);
 void WriteBitmapFile(const TBitmap& bitmap, TByteSink& sink);
 std::vector<std::uint8_t> WriteBitmapFile(const TBitmap& bitmap);
 
+// A file that is no bitmap at all, as opposed to one that could not be read
+// now (for want of memory, or a failing disk).
+class EInvalidBitmap : public EDaubixError {
+ public:
+  using EDaubixError::EDaubixError;
+};
+
 // The messages of the failure table beyond those of file_io.h.
 [[noreturn]] void ThrowSystemError(int errorCode);
-[[noreturn]] void ThrowInvalidBitmap();
+[[noreturn]] void ThrowInvalidBitmap();  // raises EInvalidBitmap

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <new>
 #include <span>
+#include <utility>
 
 #include "core/bitmap_file.h"
 #include "core/bitmap_file_layout.h"
@@ -20,9 +21,9 @@ using namespace bmp;
 
 namespace {
 
-// An RLE picture is kept as read, so its file is read whole; no picture we take
-// needs more than this (1 GiB of pixels plus headers, or well-compressed RLE).
-constexpr std::uint64_t kMaxWholeFile = (std::uint64_t{1} << 30) + (std::uint64_t{1} << 26);
+// An RLE picture is kept as read, headers and all; an info header of a size
+// beyond this (its bytes are kept too) is not a bitmap we take.
+constexpr std::uint64_t kMaxKeptHeader = std::uint64_t{1} << 20;
 
 enum class ReadFault {
   kNone,
@@ -33,7 +34,6 @@ enum class ReadFault {
   kBadSize,      // a negative width
   kTooLarge,     // more pixels than kMaxBitmapPixels
   kNoMemory,
-  kFileTooLarge,  // an RLE file beyond kMaxWholeFile
 };
 
 // The bytes of a file in order: one in memory is handed out in place; one
@@ -50,15 +50,15 @@ class Input {
   bool Skip(std::uint64_t n);
   // From here on, blocks may be read ahead, up to `end` bytes from the start.
   void ReadAheadUpTo(std::uint64_t end) { readAheadEnd_ = end; }
-  // Bytes taken are kept until this is called, so that a file needed whole
-  // (RLE, written back as read) need not be read twice.
+  // Bytes taken are kept until this is called, so that an RLE file, written
+  // back as read, need not be read twice.
   void StopRecording() {
     recording_ = false;
     record_ = {};
   }
-  // The whole file; false when it is larger than kMaxWholeFile.
-  bool WholeFile(std::vector<std::uint8_t>& into);
-  bool TooLargeToKeep() const { return record_.size() > kMaxWholeFile; }
+  std::uint64_t Position() const { return position_; }
+  // The first `n` bytes of the file, all of them taken already.
+  std::vector<std::uint8_t> Taken(std::uint64_t n);
 
  private:
   std::size_t Fill(std::size_t n);
@@ -110,9 +110,9 @@ bool Input::Skip(std::uint64_t n) {
     position_ += skipped;
     return skipped == n;
   }
-  while (recording_ && n > 0) {  // kept whole: read through
-    const std::size_t piece = static_cast<std::size_t>(std::min<std::uint64_t>(n, std::uint64_t{1} << 20));
-    if (Take(piece).size() < piece || TooLargeToKeep()) return false;
+  while (recording_ && n > 0) {  // kept: read through
+    const std::size_t piece = static_cast<std::size_t>(std::min<std::uint64_t>(n, std::uint64_t{1} << 16));
+    if (Take(piece).size() < piece) return false;
     n -= piece;
   }
   const std::size_t buffered = static_cast<std::size_t>(std::min<std::uint64_t>(n, end_ - begin_));
@@ -122,20 +122,10 @@ bool Input::Skip(std::uint64_t n) {
   return skipped == n;
 }
 
-bool Input::WholeFile(std::vector<std::uint8_t>& into) {
-  if (!source_) {
-    into.assign(data_, data_ + size_);
-    return true;
-  }
-  for (;;) {
-    const std::size_t before = record_.size();
-    Take(std::size_t{1} << 20);
-    if (TooLargeToKeep()) return false;
-    if (record_.size() == before) break;
-  }
-  into = std::move(record_);
-  record_ = {};
-  return true;
+std::vector<std::uint8_t> Input::Taken(std::uint64_t n) {
+  if (!source_) return {data_, data_ + n};
+  record_.resize(static_cast<std::size_t>(n));
+  return std::exchange(record_, {});
 }
 
 struct Header {
@@ -147,6 +137,7 @@ struct Header {
   int depth = 0;
   std::uint32_t compression = kRgb;
   std::uint32_t sizeImage = 0;
+  std::uint32_t fileSize = 0;  // bfSize
   std::uint32_t clrUsed = 0;
   std::uint32_t masks[3] = {};
   std::uint64_t tableEntries = 0;
@@ -197,6 +188,7 @@ ReadFault ReadHeaders(Input& in, Header& h) {
   if (fileHeader.empty()) return ReadFault::kEmptyFile;
   if (fileHeader.size() < kFileHeaderSize) return ReadFault::kShort;
   if (fileHeader[kType] != 'B' || fileHeader[kType + 1] != 'M') return ReadFault::kInvalid;
+  h.fileSize = Get32(fileHeader.data() + kFileSize);
   // The info header up to the masks a later version holds; the rest is passed over.
   std::array<std::uint8_t, kMasksEnd> ih{};
   std::span<const std::uint8_t> bytes = in.Take(4);
@@ -224,8 +216,8 @@ ReadFault ReadHeaders(Input& in, Header& h) {
     h.clrUsed = Get32(ih.data() + kClrUsed);
   }
   if (!h.Rle()) in.StopRecording();
-  if (!in.Skip(h.headerSize - kept))
-    return in.TooLargeToKeep() ? ReadFault::kFileTooLarge : ReadFault::kShort;
+  if (h.Rle() && h.headerSize > kMaxKeptHeader) return ReadFault::kInvalid;
+  if (!in.Skip(h.headerSize - kept)) return ReadFault::kShort;
   if (h.planes != 1) return ReadFault::kInvalid;
   if (!DepthAndCompressionTaken(h)) return ReadFault::kUnsupported;
   if (h.width < 0) return ReadFault::kBadSize;
@@ -379,24 +371,48 @@ void DecodeUncompressed(Input& in, const Header& h, const Palette& palette, TPix
     out.FillByMapping(0, (rows - read) * width, missing);
 }
 
+// The RLE data in order, taken from the input in blocks and never past
+// `limit` bytes of it.
+class RleBytes {
+ public:
+  RleBytes(Input& in, std::uint64_t limit) : in_(in), left_(limit) {}
+  // The next byte; false at the end of the data.
+  bool Next(unsigned& byte) {
+    if (at_ == block_.size()) {
+      block_ = in_.Take(static_cast<std::size_t>(std::min<std::uint64_t>(left_, std::size_t{1} << 16)));
+      at_ = 0;
+      left_ -= block_.size();
+      if (block_.empty()) return false;
+    }
+    byte = block_[at_++];
+    ++used_;
+    return true;
+  }
+  std::uint64_t Used() const { return used_; }
+
+ private:
+  Input& in_;
+  std::uint64_t left_;
+  std::span<const std::uint8_t> block_;
+  std::size_t at_ = 0;
+  std::uint64_t used_ = 0;
+};
+
 // RLE8/RLE4 into stored words, rows bottom first. Runs and absolute runs that
 // reach past the end of a row are clipped there (never wrapped onto the next
 // row), deltas may move past it too; an operation that moves above the top
-// row ends decoding, as does the end of the data. Pixels never written stay
-// black.
-void DecodeRle(const std::uint8_t* d, std::uint64_t n, const Header& h, const Palette& palette,
-               TPixelStore& out) {
+// row ends decoding, as do the end-of-picture mark and the end of the data.
+// Pixels never written stay black.
+void DecodeRle(RleBytes& d, const Header& h, const Palette& palette, TPixelStore& out) {
   const bool rle4 = h.compression == kRle4;
   const std::int64_t width = h.width, rows = h.Rows();
   std::int64_t x = 0, row = 0;
-  std::uint64_t pos = 0;
   const auto put = [&](unsigned index) {
     if (x < width) out.Data()[static_cast<std::size_t>((rows - 1 - row) * width + x)] = palette[index];
     ++x;
   };
-  while (pos + 2 <= n && row < rows) {
-    const unsigned count = d[pos], value = d[pos + 1];
-    pos += 2;
+  unsigned count = 0, value = 0;
+  while (row < rows && d.Next(count) && d.Next(value)) {
     if (count > 0) {
       for (unsigned i = 0; i < count && x < width; ++i) put(rle4 ? (i & 1 ? value & 15 : value >> 4) : value);
       continue;
@@ -406,19 +422,18 @@ void DecodeRle(const std::uint8_t* d, std::uint64_t n, const Header& h, const Pa
       ++row;
     } else if (value == 1) {  // end of bitmap
       return;
-    } else if (value == 2) {  // delta: right d[pos], up d[pos + 1]
-      if (pos + 2 > n) return;
-      x += d[pos];
-      row += d[pos + 1];
-      pos += 2;
+    } else if (value == 2) {  // delta: right, then up
+      unsigned right = 0, up = 0;
+      if (!d.Next(right) || !d.Next(up)) return;
+      x += right;
+      row += up;
     } else {  // absolute run of `value` pixels, padded to 16 bits
-      const std::uint64_t bytes = rle4 ? (value + 1) / 2 : value;
+      unsigned byte = 0, pad = 0;
       for (unsigned i = 0; i < value; ++i) {
-        const std::uint64_t at = pos + (rle4 ? i / 2 : i);
-        if (at >= n) return;
-        put(rle4 ? (i & 1 ? d[at] & 15 : d[at] >> 4) : d[at]);
+        if ((!rle4 || i % 2 == 0) && !d.Next(byte)) return;
+        put(rle4 ? (i & 1 ? byte & 15 : byte >> 4) : byte);
       }
-      pos += (bytes + 1) & ~std::uint64_t{1};
+      if ((rle4 ? (value + 1) / 2 : value) % 2 != 0 && !d.Next(pad)) return;
     }
   }
 }
@@ -432,17 +447,27 @@ ReadFault AllocatePixels(const Header& h, TPixelStore& out) {
   return ReadFault::kNone;
 }
 
-// RLE data is taken whole, as the picture is written back as read while it
-// is unchanged. Pixels it never reaches stay black.
-ReadFault DecodeCompressed(Input& in, const Header& h, const Palette& palette, TPixelStore& out,
-                           std::vector<std::uint8_t>& file) {
-  if (!in.WholeFile(file)) return ReadFault::kFileTooLarge;
+// Where RLE data ends at the latest: at biSizeImage, at the file size bfSize
+// gives (a size that does not reach past the headers is none), and at four
+// bytes a pixel and a row, more than any encoding of the picture takes. The
+// data ends earlier at its end-of-picture mark or above the top row.
+std::uint64_t RleLimit(const Header& h) {
+  const auto rows = static_cast<std::uint64_t>(h.Rows());
+  std::uint64_t limit = 4 * (static_cast<std::uint64_t>(h.width) + 1) * rows + 2;
+  if (h.sizeImage != 0) limit = std::min<std::uint64_t>(limit, h.sizeImage);
+  if (h.fileSize > h.pixelOffset) limit = std::min<std::uint64_t>(limit, h.fileSize - h.pixelOffset);
+  return limit;
+}
+
+// RLE data is read only as far as the picture takes it and kept with the
+// headers, as the picture is written back as read while it is unchanged.
+// Pixels it never reaches stay black.
+void DecodeCompressed(Input& in, const Header& h, const Palette& palette, TPixelStore& out,
+                      std::vector<std::uint8_t>& file) {
   out.FillByMapping(0, out.Size(), 0xFF000000u);
-  const std::uint64_t inFile = file.size() - h.pixelOffset;
-  // Compressed data may be longer than the picture it makes: take all the file says it has.
-  const std::uint64_t length = h.sizeImage != 0 ? std::min<std::uint64_t>(h.sizeImage, inFile) : inFile;
-  DecodeRle(file.data() + h.pixelOffset, length, h, palette, out);
-  return ReadFault::kNone;
+  RleBytes data(in, RleLimit(h));
+  DecodeRle(data, h, palette, out);
+  file = in.Taken(h.pixelOffset + data.Used());
 }
 
 [[noreturn]] void ThrowReadFault(ReadFault fault) {
@@ -456,8 +481,6 @@ ReadFault DecodeCompressed(Input& in, const Header& h, const Palette& palette, T
     case ReadFault::kTooLarge:
     case ReadFault::kNoMemory:
       ThrowSystemError(ENOMEM);
-    case ReadFault::kFileTooLarge:
-      ThrowSystemError(EFBIG);
     default:
       ThrowInvalidBitmap();
   }
@@ -477,7 +500,7 @@ void ReadBitmap(Input& in, TBitmap& into) {
     if (fault == ReadFault::kNone && !pixels.Empty()) {
       const Palette palette = MakePalette(h);
       if (h.Rle())
-        fault = DecodeCompressed(in, h, palette, pixels, original);
+        DecodeCompressed(in, h, palette, pixels, original);
       else
         DecodeUncompressed(in, h, palette, pixels);
     }

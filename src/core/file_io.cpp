@@ -85,12 +85,13 @@ bool Reserve(int fd, std::uint64_t size, std::uint64_t oldSize) {
 // temporary file. What it does guard against is a full disk: all the room is
 // reserved before the first old byte is touched.
 void WriteOverInPlace(const std::string& target, const std::string& shownPath, std::uint64_t size,
-                      const WriteFunction& write) {
+                      std::optional<mode_t> mode, const WriteFunction& write) {
   FileDescriptor fd(::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
   if (fd.Get() < 0) ThrowCreateError(shownPath, errno);
   struct stat st {};
   if (::fstat(fd.Get(), &st) != 0) ThrowCreateError(shownPath, errno);
   if (!S_ISREG(st.st_mode)) ThrowCreateError(shownPath, NotARegularFile(st.st_mode));
+  if (mode && ::fchmod(fd.Get(), *mode) != 0) ThrowCreateError(shownPath, errno);
   if (!Reserve(fd.Get(), size, static_cast<std::uint64_t>(st.st_size))) ThrowWriteError();
   WriteTo(fd.Get(), size, write);
   if (::ftruncate(fd.Get(), static_cast<off_t>(size)) != 0 || ::fsync(fd.Get()) != 0 || !fd.Close())
@@ -104,13 +105,13 @@ std::string TemporaryName(const std::filesystem::path& target, unsigned number) 
   return (target.parent_path() / hidden).string();
 }
 
-// A fresh file beside the target, created with the umask applied (mode 0666).
-int CreateTemporary(const std::filesystem::path& target, std::string& name) {
+// A fresh file beside the target, created with the umask applied to `mode`.
+int CreateTemporary(const std::filesystem::path& target, std::string& name, mode_t mode) {
   // Atomic: the recovery file is written on a thread of its own.
   static std::atomic<unsigned> counter = 0;
   for (int attempt = 0; attempt < 100; ++attempt) {
     name = TemporaryName(target, ++counter);
-    const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     if (fd >= 0 || errno != EEXIST) return fd;
   }
   return -1;
@@ -153,15 +154,16 @@ void RemoveLeftoverTemporaries(const std::filesystem::path& folder) {
 }
 
 void WriteByReplacing(const std::filesystem::path& target, const std::string& shownPath,
-                      const struct stat* old, std::uint64_t size, const WriteFunction& write) {
+                      const struct stat* old, std::uint64_t size, std::optional<mode_t> mode,
+                      const WriteFunction& write) {
   // A file the user made read-only cannot be created anew, so it is not replaced.
   if (old && ::access(target.c_str(), W_OK) != 0) ThrowCreateError(shownPath, errno);
   RemoveLeftoverTemporaries(target.parent_path());
   std::string tempName;
-  FileDescriptor fd(CreateTemporary(target, tempName));
+  FileDescriptor fd(CreateTemporary(target, tempName, mode.value_or(0666)));
   if (fd.Get() < 0 && old && (errno == EACCES || errno == EPERM)) {
     // A writable file in a folder we may not add to: it can only be written over.
-    WriteOverInPlace(target.string(), shownPath, size, write);
+    WriteOverInPlace(target.string(), shownPath, size, mode, write);
     return;
   }
   if (fd.Get() < 0) ThrowCreateError(shownPath, errno);
@@ -172,6 +174,8 @@ void WriteByReplacing(const std::filesystem::path& target, const std::string& sh
       [[maybe_unused]] const int owned = ::fchown(fd.Get(), old->st_uid, old->st_gid);
       [[maybe_unused]] const int moded = ::fchmod(fd.Get(), old->st_mode & 07777);
     }
+    // Exactly the bits asked for, whatever the umask or the old file had.
+    if (mode && ::fchmod(fd.Get(), *mode) != 0) ThrowCreateError(shownPath, errno);
     WriteTo(fd.Get(), size, write);
     if (::fsync(fd.Get()) != 0 || !fd.Close()) ThrowWriteError();
     if (std::rename(tempName.c_str(), target.c_str()) != 0) ThrowWriteError();
@@ -276,7 +280,8 @@ void FileIoTesting::FailWritesAfter(std::optional<std::uint64_t> bytes) {
   gFailWritesAfter = bytes;
 }
 
-void WriteFileSafely(const std::string& path, std::uint64_t size, const WriteFunction& write) {
+void WriteFileSafely(const std::string& path, std::uint64_t size, const WriteFunction& write,
+                     std::optional<mode_t> mode) {
   // Through a symbolic link into the file it names, keeping the link.
   std::error_code ec;
   std::filesystem::path target = path;
@@ -285,9 +290,9 @@ void WriteFileSafely(const std::string& path, std::uint64_t size, const WriteFun
     if (!ec) target = resolved;
   }
   struct stat st {};
-  if (::stat(target.c_str(), &st) != 0) return WriteByReplacing(target, path, nullptr, size, write);
+  if (::stat(target.c_str(), &st) != 0) return WriteByReplacing(target, path, nullptr, size, mode, write);
   // Nothing but a regular file is written: opening a pipe for writing would
   // wait for a reader, and a device is not where a picture is kept.
   if (!S_ISREG(st.st_mode)) ThrowCreateError(path, NotARegularFile(st.st_mode));
-  WriteByReplacing(target, path, &st, size, write);
+  WriteByReplacing(target, path, &st, size, mode, write);
 }

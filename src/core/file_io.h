@@ -108,9 +108,11 @@ FileDescriptor OpenRegularFile(const std::string& path, struct stat* status = nu
 // being opened. Each save first removes the temporary files that processes
 // since gone left in the folder. Errors: "ファイル "…". … を作成できません" when
 // the file cannot be created (a read-only file included), else
-// "ストリームへの書き込みエラー".
+// "ストリームへの書き込みエラー". With `mode`, the file ends with exactly those
+// permission bits whatever the umask or the old file's mode.
 void WriteFileSafely(const std::string& path, std::uint64_t size,
-                     const std::function<void(TByteSink& file)>& write);
+                     const std::function<void(TByteSink& file)>& write,
+                     std::optional<mode_t> mode = std::nullopt);
 
 namespace FileIoTesting {
 // Makes every write of WriteFileSafely fail with ENOSPC once `bytes` bytes of

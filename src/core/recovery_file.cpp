@@ -36,7 +36,24 @@ void MakeFolder(const std::string& folder) {
   const std::filesystem::path path(folder);
   if (std::filesystem::is_directory(path, ec)) return;
   if (path.has_parent_path() && path.parent_path() != path) MakeFolder(path.parent_path().string());
-  if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) ThrowCreateError(folder, errno);
+  if (::mkdir(folder.c_str(), 0700) == 0)
+    ::chmod(folder.c_str(), 0700);  // whatever the umask took away or left
+  else if (errno != EEXIST)
+    ThrowCreateError(folder, errno);
+}
+
+// Unsaved work is private: 0600 whatever the umask, or an older file's mode.
+void SavePrivately(const TBitmap& picture, const std::string& path) {
+  WriteFileSafely(
+      path, BitmapFileSize(picture), [&picture](TByteSink& file) { WriteBitmapFile(picture, file); }, 0600);
+}
+
+// Whether a process holds the lock file at `path`; tried without taking it
+// from anyone and without making the file.
+bool HeldElsewhere(const std::string& path) {
+  const FileDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+  if (fd.Get() < 0) return errno != ENOENT;
+  return ::flock(fd.Get(), LOCK_SH | LOCK_NB) != 0;
 }
 
 // Locks the file at `path` for this process unless another one holds it;
@@ -55,9 +72,25 @@ FileDescriptor LockUnlessHeld(const std::string& path) {
 
 }  // namespace
 
+bool TLeftPicture::Lock() {
+  if (lock_) return true;
+  FileDescriptor fd = LockUnlessHeld(lockPath_);
+  if (fd.Get() < 0) return false;
+  lock_.emplace(std::move(fd));
+  return true;
+}
+
 void TLeftPicture::Delete() {
   ::unlink(path_.c_str());
   ::unlink(lockPath_.c_str());
+  Unlock();
+}
+
+void TLeftPicture::SetAside() {
+  const std::filesystem::path path(path_);
+  ::rename(path_.c_str(), (path.parent_path() / ("damaged-" + path.filename().string())).c_str());
+  ::unlink(lockPath_.c_str());
+  Unlock();
 }
 
 TRecoveryFile::TRecoveryFile(std::string folder) : folder_(std::move(folder)) {
@@ -202,7 +235,7 @@ void TRecoveryFile::WriteCopy() noexcept {
   bool ok = true;
   try {
     EnsureLock();
-    copy_.SaveToFile(path_);
+    SavePrivately(copy_, path_);
   } catch (const std::exception&) {
     ok = false;
   }
@@ -216,7 +249,7 @@ void TRecoveryFile::WriteCopy() noexcept {
 void TRecoveryFile::Write(TBitmap& picture) {
   WaitIdle();
   EnsureLock();
-  picture.SaveToFile(path_);
+  SavePrivately(picture, path_);
 }
 
 void TRecoveryFile::Remove() {
@@ -266,17 +299,17 @@ std::vector<TLeftPicture> TRecoveryFile::FindLeftPictures() {
   std::stable_sort(candidates.begin(), candidates.end(),
                    [](const Candidate& a, const Candidate& b) { return a.modified > b.modified; });
   std::vector<TLeftPicture> pictures;
-  for (const Candidate& c : candidates) {
-    FileDescriptor lock = LockUnlessHeld(c.stem + kLock);
-    if (lock.Get() < 0) continue;  // its process still runs, or the lock cannot be had
-    pictures.emplace_back(c.stem + kPicture, c.stem + kLock, std::move(lock));
-  }
+  for (const Candidate& c : candidates)
+    if (!HeldElsewhere(c.stem + kLock)) pictures.emplace_back(c.stem + kPicture, c.stem + kLock);
   return pictures;
 }
 
 void TRecoveryFile::Adopt(TLeftPicture& left) {
+  if (!left.Lock()) ThrowCreateError(left.path_, EBUSY);
   WaitIdle();
   EnsureLock();
   if (std::rename(left.path_.c_str(), path_.c_str()) != 0) ThrowCreateError(path_, errno);
+  ::chmod(path_.c_str(), 0600);  // left by an older program, it may be readable by others
   ::unlink(left.lockPath_.c_str());
+  left.Unlock();
 }

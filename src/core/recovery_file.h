@@ -17,20 +17,27 @@
 #include "core/picture_history.h"
 #include "core/surface.h"
 
-// A picture left by a process that is gone, held locked (so that no other
-// starting process offers it too) until this object goes.
+// A picture left by a process that is gone. It is locked only while it is
+// offered (so that no other starting process offers it too), one at a time:
+// a folder of many costs one descriptor, not one each.
 class TLeftPicture {
  public:
-  TLeftPicture(std::string path, std::string lockPath, FileDescriptor lock)
-      : path_(std::move(path)), lockPath_(std::move(lockPath)), lock_(std::move(lock)) {}
+  TLeftPicture(std::string path, std::string lockPath)
+      : path_(std::move(path)), lockPath_(std::move(lockPath)) {}
   const std::string& Path() const { return path_; }
+  // Takes the lock; false when another process holds it or it cannot be had.
+  bool Lock();
+  void Unlock() { lock_.reset(); }
   // Removes the picture and its lock file.
   void Delete();
+  // Renames a picture no program could read to "damaged-<its name>", which is
+  // never offered, and removes its lock file.
+  void SetAside();
 
  private:
   friend class TRecoveryFile;
   std::string path_, lockPath_;
-  FileDescriptor lock_;
+  std::optional<FileDescriptor> lock_;
 };
 
 class TRecoveryFile {
@@ -43,6 +50,7 @@ class TRecoveryFile {
   TRecoveryFile& operator=(const TRecoveryFile&) = delete;
 
   const std::string& Path() const { return path_; }
+  const std::string& Folder() const { return folder_; }
 
   // Copies the picture now and writes the copy on a thread of its own,
   // through the safe writer. The copy is kept between writes, so only the
@@ -63,10 +71,11 @@ class TRecoveryFile {
   // Blocks until no write, removal or reservation is pending.
   void WaitIdle();
 
-  // Pictures left by processes that are gone, newest first, each held locked.
-  // Lock files without a picture that nobody holds are removed on the way.
+  // Pictures left by processes that are gone, newest first, none of them
+  // locked. Lock files without a picture that nobody holds are removed on the
+  // way.
   std::vector<TLeftPicture> FindLeftPictures();
-  // Makes a left picture this process's own recovery file.
+  // Makes a left picture, locked, this process's own recovery file.
   void Adopt(TLeftPicture& left);
 
  private:

@@ -11,6 +11,7 @@
 #include <QPoint>
 #include <QTest>
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -20,6 +21,8 @@
 #include <thread>
 #include <vector>
 
+#include "core/bitmap_file.h"
+#include "core/bitmap_file_layout.h"
 #include "support/picture_test_util.h"
 #include "support/window_set_fixture.h"
 
@@ -69,8 +72,9 @@ class RecoveryProcessTest : public WindowSetTest {
   fs::path ChildState() const { return Folder() / "child-state" / "Daubix"; }
   fs::path Marker(const std::string& name) const { return Folder() / (name + ".done"); }
 
-  // Starts the program with `script`; it says when it is done by making the marker.
-  void Start(const std::string& name, const std::string& script) {
+  // Starts the program with `script`; it says when it is done by making the
+  // marker. `limit`: options of the shell's ulimit the program runs under.
+  void Start(const std::string& name, const std::string& script, const std::string& limit = "") {
     const fs::path scriptPath = Folder() / (name + ".script");
     std::ofstream(scriptPath) << script << "touch " << Marker(name).string() << "\n";
     std::vector<std::string> env;
@@ -88,14 +92,18 @@ class RecoveryProcessTest : public WindowSetTest {
     std::vector<char*> envp;
     for (std::string& e : env) envp.push_back(e.data());
     envp.push_back(nullptr);
-    std::string program = Program().string();
+    std::string program = Program().string(), shell = "/bin/sh",
+                command = "ulimit " + limit + " && exec \"$0\"", option = "-c";
     char* argv[] = {program.data(), nullptr};
+    char* limited[] = {shell.data(), option.data(), command.data(), program.data(), nullptr};
     log_ = Folder() / (name + ".log");
     posix_spawn_file_actions_t files;
     posix_spawn_file_actions_init(&files);
     posix_spawn_file_actions_addopen(&files, STDOUT_FILENO, log_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_adddup2(&files, STDOUT_FILENO, STDERR_FILENO);
-    const int error = posix_spawn(&child_, program.c_str(), &files, nullptr, argv, envp.data());
+    const int error = limit.empty()
+                          ? posix_spawn(&child_, program.c_str(), &files, nullptr, argv, envp.data())
+                          : posix_spawn(&child_, shell.c_str(), &files, nullptr, limited, envp.data());
     posix_spawn_file_actions_destroy(&files);
     ASSERT_EQ(error, 0) << "cannot start " << program;
     ASSERT_TRUE(WaitFor([&] { return fs::exists(Marker(name)) || Exited(); }))
@@ -187,6 +195,60 @@ TEST_F(RecoveryProcessTest, KilledProgramsPictureComesBackAndSigtermKeepsItAndTh
   EXPECT_EQ(WEXITSTATUS(declined), 0);
   EXPECT_TRUE(Files(".bmp").empty());
   EXPECT_TRUE(Files(".lock").empty());
+}
+
+// Pictures as processes now gone left them, `count` of them, each 1 x 1.
+void LeavePictures(const fs::path& folder, int count, int width = 1, int height = 1) {
+  fs::create_directories(folder);
+  TBitmap picture;
+  picture.SetWidth(1);
+  picture.SetHeight(1);
+  std::vector<std::uint8_t> bytes = WriteBitmapFile(picture);
+  bmp::Put32(&bytes[bmp::kFileHeaderSize + bmp::kWidth], static_cast<std::uint32_t>(width));
+  bmp::Put32(&bytes[bmp::kFileHeaderSize + bmp::kHeight], static_cast<std::uint32_t>(height));
+  for (int i = 0; i < count; ++i) {
+    char name[40];
+    std::snprintf(name, sizeof name, "recovery-%016x.bmp", i);
+    std::ofstream(folder / name, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  }
+}
+
+// Address space limits and AddressSanitizer's shadow memory do not mix.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAddressSanitizer = true;
+#elif defined(__has_feature)
+constexpr bool kAddressSanitizer = __has_feature(address_sanitizer);
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+
+// A picture that cannot be loaded for want of memory waits for a start with more.
+TEST_F(RecoveryProcessTest, PictureThatCannotBeLoadedForWantOfMemoryIsKept) {
+  if (kAddressSanitizer) GTEST_SKIP() << "no address space limit under AddressSanitizer";
+  // A small file claiming 16384 x 16384 pixels: a gigabyte to load.
+  LeavePictures(ChildState(), 1, 16384, 16384);
+  const std::vector<fs::path> left = Files(".bmp");
+  const std::string before = ReadText(left.at(0));
+  Start("short-of-memory", "confirm yes\n", "-v 1048576");
+  const int ended = Stop(SIGTERM);
+  EXPECT_TRUE(WIFEXITED(ended)) << ReadText(log_);
+  EXPECT_NE(ReadText(log_).find("コード：12"), std::string::npos) << ReadText(log_);
+  EXPECT_EQ(Files(".bmp"), left);
+  EXPECT_EQ(ReadText(left.at(0)), before);
+}
+
+// Stale pictures beyond the limit of open files: each costs one descriptor
+// at a time, five questions are asked, one box says how many wait.
+TEST_F(RecoveryProcessTest, ThousandsOfStalePicturesUnderTheFileLimitAskFiveQuestions) {
+  LeavePictures(ChildState(), 1100);
+  // Each answer "no" deletes a picture; an unanswered question is answered "no" too.
+  Start("flooded", "confirm no\nconfirm no\nconfirm no\nconfirm no\nconfirm no\nconfirm no\n", "-n 1024");
+  const int ended = Stop(SIGTERM);
+  ASSERT_TRUE(WIFEXITED(ended)) << ReadText(log_);
+  EXPECT_EQ(WEXITSTATUS(ended), 0) << ReadText(log_);
+  EXPECT_EQ(Files(".bmp").size(), 1095u);
+  EXPECT_NE(ReadText(log_).find("ほかに 1095 枚"), std::string::npos) << ReadText(log_);
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 // session.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -151,30 +153,76 @@ TEST_F(RecoveryTest, StartOffersAPictureLeftUnsavedAndLoadsItAsOpenDoes) {
   ExpectPicture(Canvas(), 0, 0, {"...", "..."});
 }
 
-TEST_F(RecoveryTest, DeclinedOrDamagedPictureIsDeletedAndTheStartGoesOn) {
+// Only "いいえ" deletes a picture. One that cannot be loaded now stays for a
+// later start; one no program could read is set aside, never offered again.
+TEST_F(RecoveryTest, OnlyADeclinedPictureIsDeletedAndAFailedLoadKeepsIt) {
   struct Case {
     const char* name;
-    bool damaged;
+    std::uint32_t compression;  // 0: the picture as written; 1: damaged; 4: a kind not taken
     bool answer;
-    std::vector<std::string> errors;
+    std::string error;              // how the error shown begins
+    std::vector<std::string> left;  // names left in the folder, "*" for the picture's stem
   };
-  const Case cases[] = {{"declined", false, false, {}},
-                        {"damaged", true, true, {"ビットマップイメージが不正です."}}};
+  const Case cases[] = {{"declined", 0, false, "", {}},
+                        {"damaged", 1, true, "ビットマップイメージが不正です.", {"damaged-*.bmp"}},
+                        {"not loadable now", 4, true, "システムエラー。コード：", {"*.bmp", "*.lock"}}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Testing::Reset();
+    fs::remove_all(StateFolder());
     auto picture = BitmapFromPicture({"rr", "rr"});
     const std::string path = LeaveBehind(*picture);
-    if (c.damaged)
+    if (c.compression == 1)
       std::ofstream(path, std::ios::trunc) << "Not a picture at all, but long enough to be read.";
+    if (c.compression == 4) {
+      std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+      file.seekp(14 + 16);
+      file.put(4);
+    }
     Testing::AnswerConfirmation(c.answer);
     Form1->OfferRecovery();
     EXPECT_EQ(Testing::AskedQuestions(), std::vector<std::string>{kRecoveryQuestion});
-    EXPECT_EQ(Testing::ShownErrors(), c.errors);
-    EXPECT_TRUE(fs::is_empty(StateFolder())) << "the picture and its lock file are gone";
+    ASSERT_EQ(Testing::ShownErrors().size(), c.error.empty() ? 0u : 1u);
+    if (!c.error.empty())
+      EXPECT_TRUE(Testing::ShownErrors()[0].starts_with(c.error)) << Testing::ShownErrors()[0];
+    std::vector<std::string> names;
+    for (const fs::directory_entry& e : fs::directory_iterator(StateFolder()))
+      names.push_back(e.path().filename());
+    std::sort(names.begin(), names.end());
+    std::vector<std::string> expected;
+    for (std::string name : c.left)
+      expected.push_back(name.replace(name.find('*'), 1, fs::path(path).stem()));
+    EXPECT_EQ(names, expected);
     EXPECT_FALSE(Form1->Modified);
     ExpectPicture(Canvas(), 0, 0, {"..", ".."});
+    // Offered again at the next start only when kept.
+    Testing::AnswerConfirmation(false);
+    Form1->OfferRecovery();
+    EXPECT_EQ(Testing::AskedQuestions().size(), c.left.size() == 2 ? 2u : 1u);
   }
+}
+
+// Many pictures left: the newest five are offered, then one box says how many
+// older ones wait and where; they are offered, newest first, at later starts.
+TEST_F(RecoveryTest, AtMostFiveQuestionsAStartAndOneBoxForTheRest) {
+  std::vector<std::string> paths;
+  for (int i = 0; i < 7; ++i) {
+    paths.push_back(LeaveBehind(*BitmapFromPicture({"r"})));
+    fs::last_write_time(paths.back(), fs::file_time_type::clock::now() - std::chrono::hours(i));
+  }
+  for (int i = 0; i < 5; ++i) Testing::AnswerConfirmation(false);
+  Form1->OfferRecovery();
+  EXPECT_EQ(Testing::AskedQuestions().size(), 5u);
+  EXPECT_EQ(Testing::ShownErrors(),
+            std::vector<std::string>{"前回保存されなかった古い絵がほかに 2 枚あります: \"" +
+                                     StateFolder().string() + "\""});
+  for (int i = 0; i < 7; ++i) EXPECT_EQ(fs::exists(paths[i]), i >= 5) << i;
+  Testing::AnswerConfirmation(false);
+  Testing::AnswerConfirmation(false);
+  Form1->OfferRecovery();
+  EXPECT_EQ(Testing::AskedQuestions().size(), 7u);
+  EXPECT_EQ(Testing::ShownErrors().size(), 1u);
+  EXPECT_TRUE(RecoveryFiles().empty());
 }
 
 TEST_F(RecoveryTest, PictureOfAProgramStillRunningIsNotOffered) {

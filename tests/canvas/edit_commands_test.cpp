@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "brush/brush_window.h"
+#include "core/environment_number.h"
 #include "support/picture_test_util.h"
 #include "support/window_set_fixture.h"
 
@@ -203,6 +204,18 @@ TEST_F(EditTest, EightBitPictureUndoneSavesTheOpenedBytes) {
   Testing::AnswerFileDialog(PathOf("again.bmp"));
   Form1->N4->Click();
   EXPECT_EQ(FileBytes(PathOf("again.bmp")), FileBytes(PathOf("eight.bmp")));
+}
+
+// Beyond the machine's memory a budget is no limit at all; nonsense is said
+// and gives the default.
+TEST(UndoMemory, IsHeldToTheMachinesMemoryAndNonsenseGivesTheDefault) {
+  ::setenv("DAUBIX_UNDO_MEMORY_MB", "99999999999", 1);
+  EXPECT_EQ(HistoryBudget(), PhysicalMemoryBytes() >> 20 << 20);
+  ::setenv("DAUBIX_UNDO_MEMORY_MB", "16MB", 1);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(HistoryBudget(), std::size_t{256} << 20);
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("DAUBIX_UNDO_MEMORY_MB"), std::string::npos);
+  ::unsetenv("DAUBIX_UNDO_MEMORY_MB");
 }
 
 }  // namespace

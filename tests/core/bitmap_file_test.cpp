@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <utility>
 
 #include "core/bitmap_file_layout.h"
 #include "core/bmp_test_files.h"
@@ -303,18 +304,19 @@ TEST(BitmapFile, TruncatedFilesAreReadErrorsAndKeepThePicture) {
   EXPECT_EQ(b.Width(), 2);
 }
 
-// `head`, then zero bytes without end; counts what is read.
+// `head`, then `tail` over and over without end; counts what is read.
 class EndlessSource : public TByteSource {
  public:
-  explicit EndlessSource(Bytes head) : head_(std::move(head)) {}
+  explicit EndlessSource(Bytes head, Bytes tail = {0}) : head_(std::move(head)), tail_(std::move(tail)) {}
   std::size_t Read(std::uint8_t* into, std::size_t n) override {
-    for (std::size_t i = 0; i < n; ++i, ++taken_) into[i] = taken_ < head_.size() ? head_[taken_] : 0;
+    for (std::size_t i = 0; i < n; ++i, ++taken_)
+      into[i] = taken_ < head_.size() ? head_[taken_] : tail_[(taken_ - head_.size()) % tail_.size()];
     return n;
   }
   std::uint64_t Taken() const { return taken_; }
 
  private:
-  Bytes head_;
+  Bytes head_, tail_;
   std::uint64_t taken_ = 0;
 };
 
@@ -336,6 +338,55 @@ TEST(BitmapFile, ReadingStopsWhereTheHeadersSay) {
     ReadBitmapStream(followed, b);
     EXPECT_EQ(followed.Taken(), 54u + (sizeImage ? sizeImage : 16u));
     ExpectPicture(b, {"b#", "r."}, Legend());
+  }
+}
+
+// 16 x 16 RLE8 with no end-of-picture mark: fifteen red rows, then `blue`
+// runs of one blue pixel on the top row.
+Bytes Rle8WithoutEnd(int blue, std::uint32_t sizeImage) {
+  Bytes rows;
+  for (int y = 0; y < 15; ++y) rows.insert(rows.end(), {16, 1, 0, 0});
+  for (int x = 0; x < blue; ++x) rows.insert(rows.end(), {1, 3});
+  return MakeBmp(TestBmp{.width = 16,
+                         .height = 16,
+                         .depth = 8,
+                         .compression = 1,
+                         .sizeImage = sizeImage,
+                         .clrUsed = 4,
+                         .table = {0x000000, 0xFF0000, 0x00FF00, 0x0000FF},
+                         .pixels = std::move(rows)});
+}
+
+// The picture above with the blue runs going on for ever. Reading stops where
+// the headers say, and an unchanged picture writes back exactly the bytes read.
+TEST(BitmapFile, RleWithAnEndlessTailIsReadOnlyAsFarAsTheHeadersSay) {
+  constexpr std::uint64_t kPixelOffset = 54 + 4 * 4, kUpToTwoBlue = kPixelOffset + 60 + 4;
+  const std::string twoBlue = "bb##############", allBlue(16, 'b');
+  struct Case {
+    const char* name;
+    std::uint32_t sizeImage, fileSize;
+    std::uint64_t end;  // where reading stops
+    std::string topRow;
+  };
+  const Case cases[] = {
+      {"bfSize", 0, kUpToTwoBlue, kUpToTwoBlue, twoBlue},
+      {"biSizeImage", 64, 0xFFFFFFFF, kUpToTwoBlue, twoBlue},
+      {"neither: four bytes a pixel and a row", 0, 0, kPixelOffset + 4 * 17 * 16 + 2, allBlue},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Bytes file = Rle8WithoutEnd(0, c.sizeImage);
+    bmp::Put32(&file[bmp::kFileSize], c.fileSize);
+    EndlessSource source(file, {1, 3});
+    TBitmap b;
+    ReadBitmapStream(source, b);
+    EXPECT_LE(source.Taken(), c.end);
+    std::vector<std::string> expected(15, std::string(16, 'r'));
+    expected.insert(expected.begin(), c.topRow);
+    ExpectPicture(b, expected, Legend());
+    Bytes read(c.end);
+    EndlessSource(file, {1, 3}).Read(read.data(), read.size());
+    EXPECT_EQ(WriteBitmapFile(b), read);
   }
 }
 
@@ -505,6 +556,7 @@ std::map<std::string, Bytes> FuzzSeeds() {
                                           .pixels = {0, 0xF8, 0x1F, 0}});
   seeds["rle8.bmp"] = Rle8File({3, 1, 0, 0, 0, 3, 2, 3, 1, 0, 0, 0, 0, 2, 1, 1, 2, 3, 0, 1});
   seeds["rle4.bmp"] = Rle4File();
+  seeds["rle8-no-end.bmp"] = Rle8WithoutEnd(2, 0);
   return seeds;
 }
 

@@ -145,6 +145,7 @@ TEST_F(RecoveryFileTest, RunningProcessesKeepTheirFilesToThemselves) {
   ASSERT_EQ(left.size(), 1u);
   EXPECT_EQ(left[0].Path(), firstPath);
   // While held here, a third process does not offer it too.
+  ASSERT_TRUE(left[0].Lock());
   TRecoveryFile third(folder_);
   EXPECT_TRUE(third.FindLeftPictures().empty());
   second.Adopt(left[0]);
@@ -189,3 +190,55 @@ TEST_F(RecoveryFileTest, OnlyRegularPicturesAreOffered) {
 }
 
 }  // namespace
+
+// Unsaved work is private whatever the umask: the files 0600, and the folder
+// 0700 when made here; a looser folder made by someone else stays as it is.
+TEST_F(RecoveryFileTest, FilesArePrivateWhateverTheUmaskOrTheFolder) {
+  const mode_t umask = ::umask(0);
+  for (const bool folderExists : {false, true}) {
+    SCOPED_TRACE(folderExists ? "existing 0755 folder" : "folder made here");
+    fs::remove_all(root_);
+    if (folderExists) {
+      fs::create_directories(folder_);
+      fs::permissions(folder_, fs::perms(0755));
+    }
+    TRecoveryFile recovery(folder_);
+    recovery.Write(*BitmapFromPicture({"r"}));
+    ASSERT_TRUE(recovery.WriteInBackground(*BitmapFromPicture({"b"})));
+    recovery.WaitIdle();
+    EXPECT_EQ(fs::status(folder_).permissions(), fs::perms(folderExists ? 0755 : 0700));
+    EXPECT_EQ(fs::status(recovery.Path()).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+    // A picture an older program left readable is private once taken over.
+    const std::string old = LeaveBehind("0000000000000old", {"#"});
+    fs::permissions(old, fs::perms(0644));
+    std::vector<TLeftPicture> left = recovery.FindLeftPictures();
+    ASSERT_EQ(left.size(), 1u);
+    recovery.Adopt(left[0]);
+    EXPECT_EQ(fs::status(recovery.Path()).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+  }
+  ::umask(umask);
+}
+
+// Finding left pictures costs no descriptor: each is locked only when offered.
+TEST_F(RecoveryFileTest, LeftPicturesAreLockedOneAtATime) {
+  for (int i = 0; i < 40; ++i) LeaveBehind("left" + std::to_string(i), {"r"});
+  const auto openDescriptors = [] {
+    return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator());
+  };
+  TRecoveryFile recovery(folder_);
+  const auto before = openDescriptors();
+  std::vector<TLeftPicture> left = recovery.FindLeftPictures();
+  ASSERT_EQ(left.size(), 40u);
+  EXPECT_EQ(openDescriptors(), before);
+  ASSERT_TRUE(left[0].Lock());
+  EXPECT_EQ(openDescriptors(), before + 1);
+  EXPECT_EQ(TRecoveryFile(folder_).FindLeftPictures().size(), 39u) << "a held picture is not offered twice";
+  left[0].Unlock();
+  EXPECT_EQ(openDescriptors(), before);
+  // A picture no program could read goes aside, where it is never offered.
+  const std::string damaged = left[1].Path();
+  left[1].SetAside();
+  EXPECT_FALSE(fs::exists(damaged));
+  EXPECT_TRUE(fs::exists(fs::path(folder_) / ("damaged-" + fs::path(damaged).filename().string())));
+  EXPECT_EQ(recovery.FindLeftPictures().size(), 39u);
+}
