@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <string_view>
 
 #include "canvas/canvas_window.h"
@@ -17,6 +18,10 @@ TBitmap& Picture(TForm1* form) {
 std::size_t PixelCount(TForm1* form) {
   const TBitmap& picture = Picture(form);
   return picture.Empty() ? 0 : static_cast<std::size_t>(picture.Width()) * picture.Height();
+}
+
+void ReportLostPicture(const std::string& reason) {
+  std::fprintf(stderr, "daubix: the picture could not be kept for recovery: %s\n", reason.c_str());
 }
 
 // Changed since it last needed no recovery file, and modified by the user.
@@ -74,7 +79,7 @@ void TForm1::FinishRecovery() {
     try {
       Recovery->Write(Picture(this));
     } catch (const std::exception& e) {
-      std::fprintf(stderr, "daubix: the picture could not be kept for recovery: %s\n", e.what());
+      ReportLostPicture(e.what());
     }
   }
   Recovery->WaitIdle();
@@ -107,25 +112,26 @@ void TForm1::OfferRecovery() {
   }
 }
 
+// Nothing here may show a box or wait for anyone: the end may come while a
+// box or dialog is open, and with nobody left to answer one.
 void TForm1::EndSession() {
   if (EndingSession) return;
   EndingSession = true;
-  int status = 0;
   try {
     if (NeedsRecovery(this))
       Recovery->Write(Picture(this));
-    else
+    else if (!PictureSettledAtClose)  // else the close has kept it, saved it or said why not
       Recovery->Remove();
     Recovery->WaitIdle();
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "daubix: the picture could not be kept for recovery: %s\n", e.what());
-    status = 1;
+    ReportLostPicture(e.what());
+    ExitStatus = 1;
   }
   try {
     WriteLayoutFile();
   } catch (const std::exception& e) {
     std::fprintf(stderr, "daubix: %s\n", e.what());
-    status = 1;
+    ExitStatus = 1;
   }
-  Application->Terminate(status);
+  Application->Terminate(ExitStatus);
 }

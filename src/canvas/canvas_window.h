@@ -58,6 +58,12 @@ class TForm1 : public TForm {
   // A termination signal or the session's end is being handled: nothing may
   // remove the recovery file any more.
   bool EndingSession = false;
+  // The close has saved the picture, kept it for recovery or given it up: an
+  // end by signal during the rest of the close leaves the recovery file be.
+  bool PictureSettledAtClose = false;
+  // What the process ends with: 1 once an end by signal could not keep the
+  // picture or the layout.
+  int ExitStatus = 0;
 
   // Window events.
   void FormCreate(TObject* Sender);
@@ -140,7 +146,7 @@ class TForm1 : public TForm {
   // user's configuration folder.
   void ReadLayoutFile();   // into LayoutTable, at creation
   void ApplyLayout();      // from the picker's creation, when all windows exist
-  void WriteLayoutFile();  // at every close, after the save question
+  void WriteLayoutFile();  // at every close and end; raises its error
 
   // Tablet context and poll.
   void OpenTabletContext();
