@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -72,6 +73,7 @@ void TForm1::MarkPictureClean() {
 
 void TForm1::FinishRecovery() {
   if (EndingSession) return;
+  std::optional<std::string> failure;
   if (Picture(this).ChangeCount() == CleanChangeCount) {
     Recovery->Remove();
   } else {
@@ -79,10 +81,22 @@ void TForm1::FinishRecovery() {
     try {
       Recovery->Write(Picture(this));
     } catch (const std::exception& e) {
-      ReportLostPicture(e.what());
+      failure = e.what();
     }
   }
   Recovery->WaitIdle();
+  if (!failure) return;
+  // Never dropped unheard: the user learns why and may still save it. Until
+  // then it counts as modified, so that a failed save keeps the window open
+  // as at the question, and an end by signal meanwhile tries to keep it.
+  Modified = true;
+  Application->ShowException(*failure);
+  const bool saved = !EndingSession && SavePictureAs();
+  if (EndingSession) return;
+  Modified = false;
+  if (saved) return;
+  ReportLostPicture(*failure);
+  ExitStatus = 1;
 }
 
 void TForm1::OfferRecovery() {
