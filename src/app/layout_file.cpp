@@ -191,12 +191,5 @@ void TForm1::WriteLayoutFile() {
   std::string text;
   const TForm* const forms[] = {Form1, Form2, Form3, Form4, Form5, Form6, Form7};
   for (const TForm* form : forms) text += FormatBounds(form);
-  // A layout that cannot be written must not keep the program from quitting:
-  // the picture question is already answered, so only window places are lost.
-  // The message is shown here and the close goes on.
-  try {
-    WriteFileSafely(path, text.size(), [&text](TByteSink& file) { file.Write(text); });
-  } catch (const EDaubixError& error) {
-    Application->ShowException(error.what());
-  }
+  WriteFileSafely(path, text.size(), [&text](TByteSink& file) { file.Write(text); });
 }

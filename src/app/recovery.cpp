@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
+#include <optional>
+#include <string>
 
 #include "canvas/canvas_window.h"
 #include "core/bitmap_file.h"
@@ -18,6 +20,10 @@ TBitmap& Picture(TForm1* form) {
 std::size_t PixelCount(TForm1* form) {
   const TBitmap& picture = Picture(form);
   return picture.Empty() ? 0 : static_cast<std::size_t>(picture.Width()) * picture.Height();
+}
+
+void ReportLostPicture(const std::string& reason) {
+  std::fprintf(stderr, "daubix: the picture could not be kept for recovery: %s\n", reason.c_str());
 }
 
 // Changed since it last needed no recovery file, and modified by the user.
@@ -83,6 +89,7 @@ void TForm1::MarkPictureClean() {
 
 void TForm1::FinishRecovery() {
   if (EndingSession) return;
+  std::optional<std::string> failure;
   if (Picture(this).ChangeCount() == CleanChangeCount) {
     Recovery->Remove();
   } else {
@@ -90,10 +97,22 @@ void TForm1::FinishRecovery() {
     try {
       Recovery->Write(Picture(this));
     } catch (const std::exception& e) {
-      std::fprintf(stderr, "daubix: the picture could not be kept for recovery: %s\n", e.what());
+      failure = e.what();
     }
   }
   Recovery->WaitIdle();
+  if (!failure) return;
+  // Never dropped unheard: the user learns why and may still save it. Until
+  // then it counts as modified, so that a failed save keeps the window open
+  // as at the question, and an end by signal meanwhile tries to keep it.
+  Modified = true;
+  Application->ShowException(*failure);
+  const bool saved = !EndingSession && SavePictureAs();
+  if (EndingSession) return;
+  Modified = false;
+  if (saved) return;
+  ReportLostPicture(*failure);
+  ExitStatus = 1;
 }
 
 void TForm1::OfferRecovery() {
@@ -105,7 +124,8 @@ void TForm1::OfferRecovery() {
     TLeftPicture& picture = left[next];
     if (!picture.Lock()) continue;  // another starting program offers it
     ++asked;
-    const int answer = ConfirmationBox("前回保存されなかった絵があります。復元しますか？");
+    // Escape or the close box: not now; the picture waits for a later start.
+    const int answer = ConfirmationBox("前回保存されなかった絵があります。復元しますか？", true);
     if (EndingSession) return;  // the box closed because the program ends: keep the file
     if (answer == mrNo) {
       picture.Delete();
@@ -119,25 +139,26 @@ void TForm1::OfferRecovery() {
                                " 枚あります: \"" + Recovery->Folder() + "\"");
 }
 
+// Nothing here may show a box or wait for anyone: the end may come while a
+// box or dialog is open, and with nobody left to answer one.
 void TForm1::EndSession() {
   if (EndingSession) return;
   EndingSession = true;
-  int status = 0;
   try {
     if (NeedsRecovery(this))
       Recovery->Write(Picture(this));
-    else
+    else if (!PictureSettledAtClose)  // else the close has kept it, saved it or said why not
       Recovery->Remove();
     Recovery->WaitIdle();
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "daubix: the picture could not be kept for recovery: %s\n", e.what());
-    status = 1;
+    ReportLostPicture(e.what());
+    ExitStatus = 1;
   }
   try {
     WriteLayoutFile();
   } catch (const std::exception& e) {
     std::fprintf(stderr, "daubix: %s\n", e.what());
-    status = 1;
+    ExitStatus = 1;
   }
-  Application->Terminate(status);
+  Application->Terminate(ExitStatus);
 }

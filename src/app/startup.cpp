@@ -1,6 +1,8 @@
 // Start-up and shutdown of the seven windows.
 #include "app/startup.h"
 
+#include <algorithm>
+
 #include "app/about_window.h"
 #include "brush/brush_case_window.h"
 #include "brush/brush_window.h"
@@ -53,10 +55,14 @@ int RunApplication(const std::string& pictureFile) {
   Form1->Show();
   // A recovered picture first: opening the file then asks whether to save it.
   RunHandler([] { Form1->OfferRecovery(); });
-  if (!pictureFile.empty()) RunHandler([&pictureFile] { Form1->OpenPictureFile(pictureFile); });
+  // A signal may have ended the program while the recovery question was open.
+  if (!pictureFile.empty() && !Application->Terminated())
+    RunHandler([&pictureFile] { Form1->OpenPictureFile(pictureFile); });
   Form1->StartAutosave();
   Application->Run();
-  return Application->ExitCode();
+  // Closing the main window terminates with 0 even after an end by signal
+  // inside the close, or with the picture lost.
+  return std::max(Application->ExitCode(), Form1->ExitStatus);
 }
 
 void DestroyWindowSet() {

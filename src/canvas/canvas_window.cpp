@@ -172,9 +172,23 @@ void TForm1::FormShow(TObject* /*Sender*/) {
 }
 
 void TForm1::FormClose(TObject* /*Sender*/, TCloseAction& /*Action*/) {
+  // A signal while a box or dialog below is open ends the program from
+  // inside it (EndSession), which keeps what the rest of the close would.
   AskSaveQuestion();
-  WriteLayoutFile();
+  if (EndingSession) return;
   FinishRecovery();
+  if (EndingSession) return;
+  PictureSettledAtClose = true;
+  // A layout that cannot be written must not keep the program from quitting:
+  // only window places are lost, so the message is shown and the close goes on.
+  try {
+    WriteLayoutFile();
+  } catch (const EDaubixError& error) {
+    Application->ShowException(error.what());
+  } catch (...) {
+    PictureSettledAtClose = false;  // the window stays open
+    throw;
+  }
 }
 
 void TForm1::FormDestroy(TObject* /*Sender*/) {

@@ -58,6 +58,12 @@ class TForm1 : public TForm {
   // A termination signal or the session's end is being handled: nothing may
   // remove the recovery file any more.
   bool EndingSession = false;
+  // The close has saved the picture, kept it for recovery or given it up: an
+  // end by signal during the rest of the close leaves the recovery file be.
+  bool PictureSettledAtClose = false;
+  // What the process ends with: 1 once the picture, or at an end by signal
+  // the layout, could not be kept.
+  int ExitStatus = 0;
 
   // Window events.
   void FormCreate(TObject* Sender);
@@ -94,6 +100,9 @@ class TForm1 : public TForm {
   // The save question of New and of closing: asks when Modified, writes the
   // picture on yes and a chosen file, then clears Modified.
   void AskSaveQuestion();
+  // The save dialog, and the picture written to the file chosen there; false
+  // when the dialog was cancelled.
+  bool SavePictureAs();
   // Open's question: asks when Modified; only a picture written clears it.
   void OfferToSaveBeforeOpening();
   // Open's steps after its dialog, also for a file named on the command line
@@ -118,7 +127,9 @@ class TForm1 : public TForm {
   // made new, or the user let it go.
   void MarkPictureClean();
   // At a clean close: the recovery file goes, unless the picture was neither
-  // saved nor let go (a save dialog cancelled), when it is written now.
+  // saved nor let go (a save dialog cancelled), when it is written now. One
+  // that cannot be written is shown as an error and the save dialog offered
+  // once more; cancelled again, the picture is lost and ExitStatus is 1.
   void FinishRecovery();
 
   // Edit menu: undo and redo restore the picture exactly and set Modified.
@@ -141,7 +152,7 @@ class TForm1 : public TForm {
   // user's configuration folder.
   void ReadLayoutFile();   // into LayoutTable, at creation
   void ApplyLayout();      // from the picker's creation, when all windows exist
-  void WriteLayoutFile();  // at every close, after the save question
+  void WriteLayoutFile();  // at every close and end; raises its error
 
   // Tablet context and poll.
   void OpenTabletContext();

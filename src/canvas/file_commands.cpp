@@ -82,8 +82,14 @@ void TForm1::LoadPictureFile(const std::string& path) {
   SetHeight(Height() - 1);
 }
 
+bool TForm1::SavePictureAs() {
+  if (!SavePictureDialog1->Execute()) return false;
+  SavePicture(this);
+  return true;
+}
+
 void TForm1::N4Click(TObject* /*Sender*/) {
-  if (SavePictureDialog1->Execute()) SavePicture(this);
+  SavePictureAs();
 }
 
 void TForm1::N5Click(TObject* /*Sender*/) {

@@ -74,7 +74,9 @@ class RecoveryProcessTest : public WindowSetTest {
 
   // Starts the program with `script`; it says when it is done by making the
   // marker. `limit`: options of the shell's ulimit the program runs under.
-  void Start(const std::string& name, const std::string& script, const std::string& limit = "") {
+  // Unscripted, real boxes wait for answers and nothing is waited for.
+  void Start(const std::string& name, const std::string& script, const std::string& limit = "",
+             bool scripted = true) {
     const fs::path scriptPath = Folder() / (name + ".script");
     std::ofstream(scriptPath) << script << "touch " << Marker(name).string() << "\n";
     std::vector<std::string> env;
@@ -87,7 +89,7 @@ class RecoveryProcessTest : public WindowSetTest {
     env.push_back("QT_QPA_PLATFORM=offscreen");
     env.push_back("XDG_STATE_HOME=" + (Folder() / "child-state").string());
     env.push_back("XDG_CONFIG_HOME=" + (Folder() / "child-config").string());
-    env.push_back("DAUBIX_TEST_SCRIPT=" + scriptPath.string());
+    if (scripted) env.push_back("DAUBIX_TEST_SCRIPT=" + scriptPath.string());
     env.push_back("DAUBIX_AUTOSAVE_INTERVAL_MS=50");
     std::vector<char*> envp;
     for (std::string& e : env) envp.push_back(e.data());
@@ -106,6 +108,7 @@ class RecoveryProcessTest : public WindowSetTest {
                           : posix_spawn(&child_, shell.c_str(), &files, nullptr, limited, envp.data());
     posix_spawn_file_actions_destroy(&files);
     ASSERT_EQ(error, 0) << "cannot start " << program;
+    if (!scripted) return;
     ASSERT_TRUE(WaitFor([&] { return fs::exists(Marker(name)) || Exited(); }))
         << name << " did not finish its script; its output:\n"
         << ReadText(log_);
@@ -249,6 +252,28 @@ TEST_F(RecoveryProcessTest, ThousandsOfStalePicturesUnderTheFileLimitAskFiveQues
   EXPECT_EQ(WEXITSTATUS(ended), 0) << ReadText(log_);
   EXPECT_EQ(Files(".bmp").size(), 1095u);
   EXPECT_NE(ReadText(log_).find("ほかに 1095 枚"), std::string::npos) << ReadText(log_);
+}
+
+// SIGTERM while a real box waits for an answer (the recovery question), with
+// a folder where the layout file goes: no box, no wait for anyone, the reason
+// on standard error, exit status 1, and the picture asked about still there.
+TEST_F(RecoveryProcessTest, SigtermWithABoxOpenAndNoPlaceForTheLayoutEndsAtOnceWithStatus1) {
+  std::string lock;
+  {
+    TRecoveryFile gone(ChildState().string());
+    gone.Write(*BitmapFromPicture({"r"}));
+    lock = gone.Path().substr(0, gone.Path().rfind('.')) + ".lock";
+  }
+  Start("asked", "", "", false);
+  // The lock file is made once the program, its signals watched, looks at the picture.
+  ASSERT_TRUE(WaitFor([&] { return fs::exists(lock) || Exited(); }));
+  ASSERT_FALSE(exited_) << ReadText(log_);
+  fs::create_directory(Program().parent_path() / "Daubix.ini");
+  const int ended = Stop(SIGTERM);
+  ASSERT_TRUE(WIFEXITED(ended)) << ReadText(log_);
+  EXPECT_EQ(WEXITSTATUS(ended), 1);
+  EXPECT_NE(ReadText(log_).find("Daubix.ini"), std::string::npos) << ReadText(log_);
+  EXPECT_EQ(Files(".bmp").size(), 1u);
 }
 
 }  // namespace

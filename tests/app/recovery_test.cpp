@@ -128,6 +128,30 @@ TEST_F(RecoveryTest, CleanEndRemovesTheFileUnlessThePictureWasNeitherSavedNorLet
   }
 }
 
+// A cancelled save dialog with no place to keep the picture: the reason is
+// shown and the save dialog offered once more; cancelled again, the picture
+// is lost and the program ends with status 1.
+TEST_F(RecoveryTest, CloseThatCannotKeepThePictureSaysWhyAndOffersTheSaveDialogAgain) {
+  fs::create_directories(StateFolder().parent_path());
+  std::ofstream(StateFolder()) << "a file where the folder should be";
+  for (const std::optional<std::string>& file :
+       {std::optional(PathOf("a.bmp")), std::optional<std::string>()}) {
+    SCOPED_TRACE(file.value_or("cancelled again"));
+    Paint(30, 30);
+    Testing::Reset();
+    for (const auto& answer : {std::optional<std::string>(), file}) Testing::AnswerFileDialog(answer);
+    Testing::AnswerConfirmation(true);
+    Form1->N5->Click();
+    ASSERT_EQ(Testing::ShownErrors().size(), 1u);
+    EXPECT_NE(Testing::ShownErrors()[0].find(StateFolder().string()), std::string::npos);
+    EXPECT_EQ(Testing::PendingAnswers(), 0) << "the save dialog was not offered again";
+    EXPECT_EQ(Form1->ExitStatus, file ? 0 : 1);
+    TBitmap saved;
+    if (file) saved.LoadFromFile(*file);
+    if (file) ExpectSamePicture(saved, PictureSnapshot(Canvas()), "saved");
+  }
+}
+
 TEST_F(RecoveryTest, StartOffersAPictureLeftUnsavedAndLoadsItAsOpenDoes) {
   // Wider and lower than the 600 x 400 canvas: cut on the right, padded below.
   auto left = BitmapFromPicture({"r.b", "#.r"});
