@@ -13,6 +13,7 @@
 #include <QTranslator>
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <new>
 #include <utility>
@@ -175,7 +176,22 @@ TRect TScreen::DesktopBounds() const {
 
 // ---- Set-up ----
 
+namespace {
+
+bool PlatformOnCommandLine(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i)
+    if (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "--platform") == 0) return true;
+  return false;
+}
+
+}  // namespace
+
 void StartToolkit(int& argc, char** argv) {
+  // Seven windows that keep their places need to be placed, which X11 lets a
+  // program do and native Wayland does not: under Wayland, XWayland first,
+  // unless the user chose a platform.
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && !PlatformOnCommandLine(argc, argv))
+    qputenv("QT_QPA_PLATFORM", "xcb;wayland");
   if (QCoreApplication::instance() == nullptr) gPlatformApplication = new QApplication(argc, argv);
   InitializeToolkit();
   // A program that cannot read the script it was given would wait on real dialogs.

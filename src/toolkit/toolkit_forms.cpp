@@ -302,7 +302,9 @@ void TForm::RefitWhenFrameArrives(int triesLeft) {
   }
   const QRect client = impl.window->geometry();
   if (const auto guessed = std::exchange(impl.placedWithFrame, std::nullopt); guessed && *guessed != real)
-    impl.window->move(client.topLeft() + QPoint(real.left() - guessed->left(), real.top() - guessed->top()));
+    impl.window->setGeometry(
+        QRect(client.topLeft() + QPoint(real.left() - guessed->left(), real.top() - guessed->top()),
+              client.size()));
   if (const auto guessed = std::exchange(impl.sizedWithFrame, std::nullopt); guessed && *guessed != real) {
     const QSize extra(real.left() + real.right() - guessed->left() - guessed->right(),
                       real.top() + real.bottom() - guessed->top() - guessed->bottom());
@@ -350,6 +352,11 @@ void TForm::SetVisible(bool v) {
     impl_->centredOnce = true;
     PlaceFrame((Screen->Width() - Width()) / 2, (Screen->Height() - Height()) / 2);
   }
+  // Native Wayland places windows where the compositor likes: tool windows
+  // at least stay with the main window.
+  const TForm* main = Application ? Application->MainForm() : nullptr;
+  if (main && main != this && QGuiApplication::platformName() == QLatin1String("wayland"))
+    w->windowHandle()->setTransientParent(main->Widget()->windowHandle());
   if (impl_->hiddenGeometry && w->geometry() != *impl_->hiddenGeometry)
     w->setGeometry(*impl_->hiddenGeometry);
   impl_->hiddenGeometry.reset();
