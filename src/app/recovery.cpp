@@ -35,14 +35,23 @@ bool NeedsRecovery(TForm1* form) {
 // file. A load that fails keeps the file for a later start, unless it is no
 // bitmap at all: then it is set aside, never to be offered again.
 bool TakeLeftPicture(TForm1* form, TLeftPicture& picture) {
+  bool whole = false;
   try {
-    form->LoadPictureFile(picture.Path());
+    // The window grows to the picture: the layout of a session that ended
+    // unasked may not have been written, and a cut copy must not replace it.
+    whole = form->LoadPictureFile(picture.Path(), true);
   } catch (const std::exception& e) {
     if (dynamic_cast<const EInvalidBitmap*>(&e)) picture.SetAside();
     Application->ShowException(e.what());
     return false;
   }
   form->Modified = true;
+  if (!whole) {
+    // Larger than the screen holds: the canvas shows what fits, and the file
+    // keeps the whole picture, locked, until the picture is saved or let go.
+    form->UncutPicture.emplace(std::move(picture));
+    return true;
+  }
   try {
     form->Recovery->Adopt(picture);
     form->AutosavedChangeCount = Picture(form).ChangeCount();
@@ -82,6 +91,8 @@ void TForm1::Timer1Timer(TObject* /*Sender*/) {
 
 void TForm1::MarkPictureClean() {
   if (EndingSession) return;
+  if (UncutPicture) UncutPicture->Delete();
+  UncutPicture.reset();
   CleanChangeCount = Picture(this).ChangeCount();
   AutosavedChangeCount.reset();
   Recovery->Remove();

@@ -51,6 +51,9 @@ class TForm1 : public TForm {
   std::unique_ptr<TPictureHistory> History;
   // Where the picture waits for the next start when it was not saved.
   std::unique_ptr<TRecoveryFile> Recovery;
+  // A recovered picture larger than the canvas can be: its file, as it was,
+  // until the picture is saved or let go (a cut copy never replaces it).
+  std::optional<TLeftPicture> UncutPicture;
   // The picture's change count when it last needed no recovery file (saved,
   // opened, new, let go at the save question), and when it was last autosaved.
   std::uint64_t CleanChangeCount = 0;
@@ -109,7 +112,9 @@ class TForm1 : public TForm {
   // or dropped on the window: load, nudge the size, clear Modified.
   void OpenPictureFile(const std::string& path);
   // The load and the four size nudges, as one step of the history.
-  void LoadPictureFile(const std::string& path);
+  // With `growToPicture`, the window first grows (within the screen) until
+  // its client area holds the whole picture. True when the canvas holds it.
+  bool LoadPictureFile(const std::string& path, bool growToPicture = false);
 
   // Keeping unsaved work (app/recovery.cpp). Autosave writes the picture in
   // the background, at most every Timer1 interval, while it is modified and

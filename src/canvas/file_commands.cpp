@@ -3,6 +3,9 @@
 // Errors are not caught here: a failed write or read ends the command where
 // it failed, so nothing after it (clearing Modified, clearing the canvas, the
 // open dialog) happens.
+#include <algorithm>
+#include <cmath>
+
 #include "canvas/canvas_window.h"
 
 namespace {
@@ -70,9 +73,36 @@ void TForm1::OpenPictureFile(const std::string& path) {
   MarkPictureClean();
 }
 
-void TForm1::LoadPictureFile(const std::string& path) {
+namespace {
+
+// Screen pixels (the window's units) that hold `pixels` of the canvas's own.
+int ScreenPixelsHolding(TForm1* form, int pixels) {
+  return static_cast<int>(std::ceil(pixels / form->Image1->DeviceRatio() - 1e-6));
+}
+
+// The window grows until its client area holds width x height canvas pixels,
+// as far as the primary screen allows, and moves back onto it if it must.
+void GrowClientToHold(TForm1* form, int width, int height) {
+  const int frameWidth = form->Width() - form->ClientWidth();
+  const int frameHeight = form->Height() - form->ClientHeight();
+  const int clientWidth = std::min(ScreenPixelsHolding(form, width), Screen->Width() - frameWidth);
+  const int clientHeight = std::min(ScreenPixelsHolding(form, height), Screen->Height() - frameHeight);
+  if (clientWidth > form->ClientWidth()) form->SetClientWidth(clientWidth);
+  if (clientHeight > form->ClientHeight()) form->SetClientHeight(clientHeight);
+  if (form->Left() + form->Width() > Screen->Width())
+    form->SetLeft(std::max(0, Screen->Width() - form->Width()));
+  if (form->Top() + form->Height() > Screen->Height())
+    form->SetTop(std::max(0, Screen->Height() - form->Height()));
+}
+
+}  // namespace
+
+bool TForm1::LoadPictureFile(const std::string& path, bool growToPicture) {
   const TPictureHistory::Command command(*History);
-  Image1->Picture()->Bitmap()->LoadFromFile(path);
+  TBitmap* picture = Image1->Picture()->Bitmap();
+  picture->LoadFromFile(path);
+  const int width = picture->Width(), height = picture->Height();
+  if (growToPicture) GrowClientToHold(this, width, height);
   // Four separate size changes, each running the canvas resize: the loaded
   // picture is cut to the client area or padded with white, and the window
   // ends at its former size.
@@ -80,6 +110,7 @@ void TForm1::LoadPictureFile(const std::string& path) {
   SetHeight(Height() + 1);
   SetWidth(Width() - 1);
   SetHeight(Height() - 1);
+  return Image1->Width() >= width && Image1->Height() >= height;
 }
 
 bool TForm1::SavePictureAs() {

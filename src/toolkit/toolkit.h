@@ -218,6 +218,7 @@ class TImage : public TControl {
   // by the platform.
   bool DevicePixels() const { return devicePixels_; }
   void SetDevicePixels(bool d);
+  double DeviceRatio() const;  // device pixels per screen pixel; 1 unless in device pixels
   int Left() const override;
   int Top() const override;
   int Width() const override;
@@ -229,7 +230,6 @@ class TImage : public TControl {
 
  private:
   friend class ImageWidget;
-  double DeviceRatio() const;  // device pixels per screen pixel; 1 unless in device pixels
   void AttachBitmap(TBitmap* bitmap);
   static void BitmapChanged(void* self);
   void FlushDirty();

@@ -30,6 +30,7 @@
 #include "core/pixel_store.h"
 #include "core/version.h"
 #include "support/immutable_folder.h"
+#include "support/picture_test_util.h"
 #include "support/watchdog.h"
 #include "support/window_set_fixture.h"
 
@@ -56,11 +57,6 @@ std::string ExpectedFile() {
   std::string text;
   for (const TForm* form : AllForms()) text += LineOf(BoundsOf(form));
   return text;
-}
-
-std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 // Seven windows, placed apart from the default arrangement; the brush window
@@ -92,7 +88,7 @@ class LayoutFileTest : public WindowSetTest {
   std::string Quit() {
     Form1->N5->Click();
     EXPECT_TRUE(Application->Terminated());
-    return ReadBytes(LayoutFilePath());
+    return ReadFileBytes(LayoutFilePath());
   }
   void ExpectCanvasFillsClientArea() {
     EXPECT_EQ(Form1->Image1->Width(), Form1->ClientWidth());
@@ -369,7 +365,7 @@ TEST_F(LayoutFileTest, ClosedProgramFolderKeepsTheLayoutInTheConfigFolder) {
     Form1->N5->Click();
     EXPECT_TRUE(Application->Terminated());
     EXPECT_TRUE(Testing::ShownErrors().empty()) << Testing::ShownErrors().front();
-    EXPECT_EQ(ReadBytes(ConfigLayoutFilePath()), expected);
+    EXPECT_EQ(ReadFileBytes(ConfigLayoutFilePath()), expected);
     EXPECT_FALSE(std::filesystem::exists(folder / "Daubix.ini"));
 
     Restart(std::nullopt);  // no file beside the test's program now
@@ -396,7 +392,7 @@ TEST_F(LayoutFileTest, FileBesideTheProgramIsReadBeforeTheConfigFolders) {
   // A writable folder keeps a portable copy's layout beside it.
   const std::string expected = ExpectedFile();
   EXPECT_EQ(Quit(), expected);
-  EXPECT_EQ(ReadBytes(ConfigLayoutFilePath()), LineOf(inConfig) + rest);
+  EXPECT_EQ(ReadFileBytes(ConfigLayoutFilePath()), LineOf(inConfig) + rest);
 }
 
 // A folder in the file's place can be neither read nor replaced.
@@ -430,7 +426,7 @@ TEST_F(LayoutFileTest, WritableFileInAClosedFolderIsWrittenOver) {
   Form1->N5->Click();
   SetImmutable(Folder(), false);
   EXPECT_TRUE(Testing::ShownErrors().empty());
-  EXPECT_EQ(ReadBytes(LayoutFilePath()), expected);
+  EXPECT_EQ(ReadFileBytes(LayoutFilePath()), expected);
 }
 
 // A layout file the user made read-only is kept, with the message.
@@ -443,7 +439,7 @@ TEST_F(LayoutFileTest, ReadOnlyFileIsNotReplaced) {
   const std::string message =
       "ファイル \"" + LayoutFilePath() + "\". " + std::strerror(EACCES) + " を作成できません.";
   EXPECT_EQ(Testing::ShownErrors(), Messages{message});
-  EXPECT_EQ(ReadBytes(LayoutFilePath()), "kept");
+  EXPECT_EQ(ReadFileBytes(LayoutFilePath()), "kept");
 }
 
 }  // namespace

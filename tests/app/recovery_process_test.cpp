@@ -46,8 +46,7 @@ bool WaitFor(const std::function<bool()>& done) {
 }
 
 std::string ReadText(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  return ReadFileBytes(path.string());
 }
 
 // The drag every script and the in-process replay make, in client pixels.

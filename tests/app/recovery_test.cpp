@@ -153,7 +153,8 @@ TEST_F(RecoveryTest, CloseThatCannotKeepThePictureSaysWhyAndOffersTheSaveDialogA
 }
 
 TEST_F(RecoveryTest, StartOffersAPictureLeftUnsavedAndLoadsItAsOpenDoes) {
-  // Wider and lower than the 600 x 400 canvas: cut on the right, padded below.
+  // Wider and lower than the 600 x 400 canvas: the window grows to its
+  // width, and white pads it below, as the canvas keeps its height.
   auto left = BitmapFromPicture({"r.b", "#.r"});
   left->Canvas()->Brush->SetColor(clBlue);
   left->SetWidth(700);
@@ -163,10 +164,10 @@ TEST_F(RecoveryTest, StartOffersAPictureLeftUnsavedAndLoadsItAsOpenDoes) {
   Form1->OfferRecovery();
   EXPECT_EQ(Testing::AskedQuestions(), std::vector<std::string>{kRecoveryQuestion});
   EXPECT_TRUE(Form1->Modified);
-  ASSERT_EQ(Canvas().Width(), 600);
+  ASSERT_EQ(Canvas().Width(), 700);
   ASSERT_EQ(Canvas().Height(), 400);
   ExpectPicture(Canvas(), 0, 0, {"r.bb", "#.rb"});
-  ExpectPicture(Canvas(), 598, 298, {"bb", "bb", ".."});
+  ExpectPicture(Canvas(), 698, 298, {"bb", "bb", ".."});
   // Taken over as this program's own file; nothing is offered a second time.
   EXPECT_FALSE(fs::exists(path));
   EXPECT_TRUE(fs::exists(Form1->Recovery->Path()));
@@ -175,6 +176,28 @@ TEST_F(RecoveryTest, StartOffersAPictureLeftUnsavedAndLoadsItAsOpenDoes) {
   // The load is a step like Open's: undone, the white canvas is back.
   Form1->U1->Click();
   ExpectPicture(Canvas(), 0, 0, {"...", "..."});
+}
+
+// A picture larger than the screen can show: the canvas holds what fits,
+// and its file stays whole, untouched by autosaves, until the picture is let go.
+TEST_F(RecoveryTest, PictureLargerThanTheScreenKeepsItsWholeFile) {
+  auto left = BitmapFromPicture({"rb"});
+  left->SetWidth(Screen->Width() + 50);
+  left->SetHeight(Screen->Height() + 50);
+  const std::string path = LeaveBehind(*left);
+  const std::string before = ReadFileBytes(path);
+  Testing::AnswerConfirmation(true);
+  Form1->OfferRecovery();
+  EXPECT_LT(Canvas().Width(), left->Width());
+  ExpectPicture(Canvas(), 0, 0, {"rb"});
+  Paint(10, 10);
+  Tick();
+  EXPECT_EQ(ReadFileBytes(path), before);
+  Form1->OfferRecovery();  // held by this program: not offered again
+  EXPECT_EQ(Testing::AskedQuestions().size(), 1u);
+  Testing::AnswerConfirmation(false);
+  Form1->N2Click(nullptr);  // New, the picture let go
+  EXPECT_FALSE(fs::exists(path));
 }
 
 // Only "いいえ" deletes a picture. One that cannot be loaded now stays for a

@@ -53,3 +53,6 @@ std::vector<std::string> PictureOf(const TBitmap& bmp, int x, int y, int w, int 
 TBitmapContents PictureSnapshot(const TBitmap& bmp);
 void ExpectSamePicture(const TBitmap& bmp, const TBitmapContents& want, const std::string& what,
                        CallSite where = {});
+
+// A file's bytes, all of them; empty when it cannot be read.
+std::string ReadFileBytes(const std::string& path);
