@@ -53,7 +53,8 @@ wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'windo
 until_true wm_running || fail "openbox did not start on $DISPLAY"
 echo "Xvfb on $DISPLAY with openbox"
 
-window() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1; }
+# Empty, not a failure, while no such window shows.
+window() { xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -1 || true; }
 has_extents() { xprop -id "$(window "$1")" _NET_FRAME_EXTENTS 2>/dev/null | grep -q =; }
 # A window's frame as "left top right bottom": the client's absolute bounds
 # widened by the frame extents the window manager reports.
@@ -74,11 +75,18 @@ start() {
   done
   sleep 0.5  # frames that arrive after the show are applied then
 }
+menu_shown() {
+  local w
+  for w in $(xdotool search --onlyvisible --class '^Daubix$' 2>/dev/null || true); do
+    xprop -id "$w" _NET_WM_WINDOW_TYPE 2>/dev/null | grep -q DROPDOWN_MENU && return 0
+  done
+  return 1
+}
 menu_quit() {
   local c
   c=$(window 'Canvas - Daubix')
   xdotool windowactivate --sync "$c" key --window "$c" alt+f
-  sleep 0.5
+  until_true menu_shown || fail "the File menu did not open"
   xdotool key q
 }
 ended() { ! kill -0 "$app" 2>/dev/null; }
