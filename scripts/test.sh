@@ -21,6 +21,7 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DDAUBIX_SANITIZE=ON 
   -DDAUBIX_BUILD_UI=ON -DCMAKE_CXX_FLAGS="-O1" >/dev/null
 cmake --build build-asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp" \
   ctest --test-dir build-asan --output-on-failure -j"$jobs"
 
 echo "== Fuzzing (clang libFuzzer, bounded)"
