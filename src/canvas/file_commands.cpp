@@ -87,8 +87,9 @@ void GrowClientToHold(TForm1* form, int width, int height) {
   const int frameHeight = form->Height() - form->ClientHeight();
   const int clientWidth = std::min(ScreenPixelsHolding(form, width), Screen->Width() - frameWidth);
   const int clientHeight = std::min(ScreenPixelsHolding(form, height), Screen->Height() - frameHeight);
-  if (clientWidth > form->ClientWidth()) form->SetClientWidth(clientWidth);
-  if (clientHeight > form->ClientHeight()) form->SetClientHeight(clientHeight);
+  // One resize: growing one side at a time would cut the picture to the other.
+  form->SetClientSize(std::max(clientWidth, form->ClientWidth()),
+                      std::max(clientHeight, form->ClientHeight()));
   if (form->Left() + form->Width() > Screen->Width())
     form->SetLeft(std::max(0, Screen->Width() - form->Width()));
   if (form->Top() + form->Height() > Screen->Height())

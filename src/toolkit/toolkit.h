@@ -535,6 +535,8 @@ class TForm : public TObject {
   int ClientHeight() const;
   void SetClientWidth(int v);
   void SetClientHeight(int v);
+  // Both at once: one resize, one OnResize.
+  void SetClientSize(int width, int height);
   bool Visible() const;
   void SetVisible(bool v);  // showing runs OnShow
   void Show();              // visible and brought to the front

@@ -319,21 +319,22 @@ int TForm::ClientHeight() const {
   return impl_->client->height();
 }
 // A client size is kept whatever frame comes, unless the outer limits stop it.
-void TForm::SetClientWidth(int v) {
+void TForm::SetClientSize(int width, int height) {
   impl_->sizedWithFrame.reset();
   const QMargins m = impl_->Frame();
-  const int window = impl_->ClientRect().width() + v - ClientWidth();
-  const int frame = m.left() + m.right();
-  const int outer = ClampToLimits(window + frame, constraints_.MinWidth, constraints_.MaxWidth);
-  ResizeWindow(QSize(std::max(outer - frame, 0), impl_->ClientRect().height()));
+  const QSize window = impl_->ClientRect().size() + QSize(width - ClientWidth(), height - ClientHeight());
+  const QSize frame(m.left() + m.right(), m.top() + m.bottom());
+  const int outerWidth =
+      ClampToLimits(window.width() + frame.width(), constraints_.MinWidth, constraints_.MaxWidth);
+  const int outerHeight =
+      ClampToLimits(window.height() + frame.height(), constraints_.MinHeight, constraints_.MaxHeight);
+  ResizeWindow(QSize(std::max(outerWidth - frame.width(), 0), std::max(outerHeight - frame.height(), 0)));
+}
+void TForm::SetClientWidth(int v) {
+  SetClientSize(v, ClientHeight());
 }
 void TForm::SetClientHeight(int v) {
-  impl_->sizedWithFrame.reset();
-  const QMargins m = impl_->Frame();
-  const int window = impl_->ClientRect().height() + v - ClientHeight();
-  const int frame = m.top() + m.bottom();
-  const int outer = ClampToLimits(window + frame, constraints_.MinHeight, constraints_.MaxHeight);
-  ResizeWindow(QSize(impl_->ClientRect().width(), std::max(outer - frame, 0)));
+  SetClientSize(ClientWidth(), v);
 }
 
 bool TForm::Visible() const {

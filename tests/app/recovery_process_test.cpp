@@ -85,7 +85,7 @@ class RecoveryProcessTest : public WindowSetTest {
           !entry.starts_with("XDG_CONFIG_HOME=") && !entry.starts_with("QT_QPA_PLATFORM="))
         env.push_back(entry);
     }
-    env.push_back("QT_QPA_PLATFORM=offscreen");
+    env.push_back("QT_QPA_PLATFORM=" + platform_);
     env.push_back("XDG_STATE_HOME=" + (Folder() / "child-state").string());
     env.push_back("XDG_CONFIG_HOME=" + (Folder() / "child-config").string());
     if (scripted) env.push_back("DAUBIX_TEST_SCRIPT=" + scriptPath.string());
@@ -158,6 +158,7 @@ class RecoveryProcessTest : public WindowSetTest {
     return PictureSnapshot(*Form1->Image1->Picture()->Bitmap());
   }
 
+  std::string platform_ = "offscreen";
   pid_t child_ = -1;
   int status_ = 0;
   bool exited_ = false;
@@ -197,6 +198,38 @@ TEST_F(RecoveryProcessTest, KilledProgramsPictureComesBackAndSigtermKeepsItAndTh
   EXPECT_EQ(WEXITSTATUS(declined), 0);
   EXPECT_TRUE(Files(".bmp").empty());
   EXPECT_TRUE(Files(".lock").empty());
+}
+
+// A session that enlarged its canvas, painted near its far corner and was
+// killed before its layout was written: the picture comes back whole, in a
+// canvas grown to it, and what is kept at the end is never a canvas-sized cut.
+TEST_F(RecoveryProcessTest, KilledSessionsEnlargedPictureComesBackWhole) {
+  const fs::path screens = Folder() / "screens.json";
+  std::ofstream(screens) << R"({"screens": [{"name": "big", "x": 0, "y": 0, "width": 2000, "height": 1400,)"
+                         << R"( "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})";
+  platform_ = "offscreen:configfile=" + screens.string();
+  const auto layout = [this](int width, int height) {
+    std::ofstream file(Program().parent_path() / "Daubix.ini", std::ios::binary);
+    file << "100,100," << width << "," << height << "\r\n";
+    for (int line = 1; line < 7; ++line) file << "10,10,0,0\r\n";
+  };
+  const auto dotAt = [](const fs::path& path, int x, int y) {
+    TBitmap kept;
+    kept.LoadFromFile(path.string());
+    return x < kept.Width() && y < kept.Height() && kept.Canvas()->Pixel(x, y) == clBlack;
+  };
+  layout(1600, 1000);
+  Start("enlarged", "press 1550 900\nmove 1580 930\nrelease 1580 930\n");
+  ASSERT_TRUE(WaitFor([&] { return Files(".bmp").size() == 1 && dotAt(Files(".bmp")[0], 1565, 915); }))
+      << ReadText(log_);
+  ASSERT_TRUE(WIFSIGNALED(Stop(SIGKILL)));
+
+  layout(800, 600);  // the layout as the last clean end left it
+  Start("recovered", "confirm yes\n");
+  const int ended = Stop(SIGTERM);
+  ASSERT_TRUE(WIFEXITED(ended)) << ReadText(log_);
+  ASSERT_EQ(Files(".bmp").size(), 1u);
+  EXPECT_TRUE(dotAt(Files(".bmp")[0], 1565, 915)) << ReadText(log_);
 }
 
 // Pictures as processes now gone left them, `count` of them, each 1 x 1.
