@@ -206,15 +206,11 @@ TEST_F(EditTest, EightBitPictureUndoneSavesTheOpenedBytes) {
   EXPECT_EQ(FileBytes(PathOf("again.bmp")), FileBytes(PathOf("eight.bmp")));
 }
 
-// Beyond the machine's memory a budget is no limit at all; nonsense is said
-// and gives the default.
-TEST(UndoMemory, IsHeldToTheMachinesMemoryAndNonsenseGivesTheDefault) {
+// The budget is held to the machine's memory (reading the number is the
+// environment helper's, tested with it).
+TEST(UndoMemory, IsHeldToTheMachinesMemory) {
   ::setenv("DAUBIX_UNDO_MEMORY_MB", "99999999999", 1);
   EXPECT_EQ(HistoryBudget(), PhysicalMemoryBytes() >> 20 << 20);
-  ::setenv("DAUBIX_UNDO_MEMORY_MB", "16MB", 1);
-  testing::internal::CaptureStderr();
-  EXPECT_EQ(HistoryBudget(), std::size_t{256} << 20);
-  EXPECT_NE(testing::internal::GetCapturedStderr().find("DAUBIX_UNDO_MEMORY_MB"), std::string::npos);
   ::unsetenv("DAUBIX_UNDO_MEMORY_MB");
 }
 

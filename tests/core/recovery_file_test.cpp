@@ -218,27 +218,3 @@ TEST_F(RecoveryFileTest, FilesArePrivateWhateverTheUmaskOrTheFolder) {
   }
   ::umask(umask);
 }
-
-// Finding left pictures costs no descriptor: each is locked only when offered.
-TEST_F(RecoveryFileTest, LeftPicturesAreLockedOneAtATime) {
-  for (int i = 0; i < 40; ++i) LeaveBehind("left" + std::to_string(i), {"r"});
-  const auto openDescriptors = [] {
-    return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator());
-  };
-  TRecoveryFile recovery(folder_);
-  const auto before = openDescriptors();
-  std::vector<TLeftPicture> left = recovery.FindLeftPictures();
-  ASSERT_EQ(left.size(), 40u);
-  EXPECT_EQ(openDescriptors(), before);
-  ASSERT_TRUE(left[0].Lock());
-  EXPECT_EQ(openDescriptors(), before + 1);
-  EXPECT_EQ(TRecoveryFile(folder_).FindLeftPictures().size(), 39u) << "a held picture is not offered twice";
-  left[0].Unlock();
-  EXPECT_EQ(openDescriptors(), before);
-  // A picture no program could read goes aside, where it is never offered.
-  const std::string damaged = left[1].Path();
-  left[1].SetAside();
-  EXPECT_FALSE(fs::exists(damaged));
-  EXPECT_TRUE(fs::exists(fs::path(folder_) / ("damaged-" + fs::path(damaged).filename().string())));
-  EXPECT_EQ(recovery.FindLeftPictures().size(), 39u);
-}
