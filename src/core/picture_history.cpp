@@ -147,7 +147,7 @@ bool TPictureHistory::Apply(Step& step) noexcept {
   if (step.whole) {
     changedAll_ = true;
     bytes_ -= step.bytes;
-    bitmap_.SwapContents(*step.whole);
+    UnannouncedSwap(bitmap_, *step.whole);
     step.bytes = sizeof(Step) + ContentsBytes(*step.whole);
     bytes_ += step.bytes;
     return ResetBits(bitmap_.Width(), bitmap_.Height(), false);
@@ -156,14 +156,10 @@ bool TPictureHistory::Apply(Step& step) noexcept {
   if (step.width != bitmap_.Width() || step.height != bitmap_.Height()) return false;
   TRect changed = Rect(step.width, step.height, 0, 0);
   for (Tile& t : step.tiles) {
-    if (!changedAll_) {
-      const unsigned tx = static_cast<unsigned>(t.x / kTile);
-      changed_[static_cast<std::size_t>(t.y / kTile) * wordsPerTileRow_ + tx / 64] |= std::uint64_t{1}
-                                                                                      << (tx % 64);
-    }
+    if (!changedAll_) changed_.Set(t.x / kTile, t.y / kTile);
     for (int y = 0; y < t.height; ++y) {
       std::uint32_t* kept = t.Row(y);
-      std::swap_ranges(kept, kept + t.width, bitmap_.ScanLine(t.y + y) + t.x);
+      std::swap_ranges(kept, kept + t.width, UnannouncedRow(bitmap_, t.y + y) + t.x);
     }
     changed = Rect(std::min(changed.Left, t.x), std::min(changed.Top, t.y),
                    std::max(changed.Right, t.x + t.width), std::max(changed.Bottom, t.y + t.height));
@@ -243,11 +239,9 @@ void TPictureHistory::Keep(int x0, int y0, int x1, int y1) noexcept {
   if (x0 >= x1 || y0 >= y1 || lost_ || open_.whole) return;
   for (int ty = y0 >> kTileShift; ty <= (y1 - 1) >> kTileShift; ++ty) {
     for (int tx = x0 >> kTileShift; tx <= (x1 - 1) >> kTileShift; ++tx) {
-      const std::size_t word = static_cast<std::size_t>(ty) * wordsPerTileRow_ + (tx >> 6);
-      const std::uint64_t bit = std::uint64_t{1} << (tx & 63);
-      if (kept_[word] & bit) continue;
+      if (kept_.Tile(tx, ty)) continue;
       if (!KeepTile(tx, ty)) return LoseOpenStep();
-      kept_[word] |= bit;
+      kept_.Set(tx, ty);
     }
   }
 }
@@ -295,11 +289,8 @@ void TPictureHistory::BeforeReplace(TBitmapContents& old, int newWidth, int newH
 }
 
 bool TPictureHistory::ResetBits(int width, int height, bool set) noexcept {
-  const std::size_t columns = static_cast<std::size_t>(std::max(width, 0) + kTile - 1) / kTile;
-  const std::size_t rows = static_cast<std::size_t>(std::max(height, 0) + kTile - 1) / kTile;
-  const std::size_t words = (columns + 63) / 64;
   try {
-    kept_.assign(rows * words, set ? ~std::uint64_t{0} : 0);
+    kept_.Reset(width, height, set);
   } catch (const std::bad_alloc&) {
     // The bits must match the picture before any write may test them.
     bitmap_.SetWatcher(nullptr);
@@ -307,7 +298,6 @@ bool TPictureHistory::ResetBits(int width, int height, bool set) noexcept {
     changedAll_ = true;
     return false;
   }
-  wordsPerTileRow_ = words;
   return true;
 }
 
@@ -319,27 +309,26 @@ void TPictureHistory::Notify() {
 
 void TPictureHistory::NoteChanges() noexcept {
   if (changedAll_) return;
-  if (lost_ || open_.whole || changed_.size() != kept_.size()) {
+  if (lost_ || open_.whole || !changed_.SameShape(kept_)) {
     changedAll_ = true;
     return;
   }
-  for (std::size_t i = 0; i < kept_.size(); ++i) changed_[i] |= kept_[i];
+  changed_.Merge(kept_);
 }
 
 TChangedTiles TPictureHistory::ChangedTiles() const {
   TChangedTiles changes;
-  changes.all = changedAll_ || lost_ || open_.whole || changed_.size() != kept_.size() ||
+  changes.all = changedAll_ || lost_ || open_.whole || !changed_.SameShape(kept_) ||
                 bitmap_.Watcher() != this;  // writes nobody saw
   if (changes.all) return changes;
-  changes.wordsPerTileRow = wordsPerTileRow_;
   changes.bits = changed_;
-  for (std::size_t i = 0; i < kept_.size(); ++i) changes.bits[i] |= kept_[i];
+  changes.bits.Merge(kept_);
   return changes;
 }
 
 void TPictureHistory::ForgetChanges() {
   changedAll_ = false;
-  changed_.assign(kept_.size(), 0);
+  changed_.Reset(bitmap_.Width(), bitmap_.Height(), false);
 }
 
 // ---- Tile memory ----

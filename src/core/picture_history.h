@@ -13,18 +13,14 @@
 #include <vector>
 
 #include "core/surface.h"
+#include "core/tile_bits.h"
 
 // The tiles of a picture changed since some moment, as the history saw them
 // written: what a copy kept in step with the picture has to take again.
 struct TChangedTiles {
-  bool all = true;                  // any pixel may have changed: the size, the format or everything
-  std::vector<std::uint64_t> bits;  // one per tile, rows wordsPerTileRow words apart
-  std::size_t wordsPerTileRow = 0;
-  bool Tile(int tx, int ty) const {
-    if (all) return true;
-    const std::size_t word = static_cast<std::size_t>(ty) * wordsPerTileRow + static_cast<unsigned>(tx) / 64;
-    return (bits[word] >> (static_cast<unsigned>(tx) % 64)) & 1;
-  }
+  bool all = true;  // any pixel may have changed: the size, the format or everything
+  TTileBits bits;
+  bool Tile(int tx, int ty) const { return all || bits.Tile(tx, ty); }
 };
 
 class TPictureHistory : public TPixelWatcher {
@@ -154,6 +150,6 @@ class TPictureHistory : public TPixelWatcher {
   bool lastWasResize_ = false;
   int commandDepth_ = 0;
   // Tiles written since ForgetChanges, beyond those of the step in progress.
-  std::vector<std::uint64_t> changed_;
+  TTileBits changed_;
   bool changedAll_ = true;
 };

@@ -3,8 +3,24 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
-#include "core/surface.h"
+#include "core/colour.h"
+
+// How a bitmap read from a file stores its pixels; the program's own bitmaps
+// are 32-bit with every colour exact.
+struct TPixelFormat {
+  int depth = 32;                  // 1, 4, 8, 16, 24 or 32
+  std::vector<TColor> colorTable;  // depths of 8 or fewer
+  // Channel masks for 16 and 32 bits (red, green, blue); 0x7C00, 0x3E0, 0x1F
+  // for plain 16-bit files.
+  std::uint32_t masks[3] = {0xFF0000, 0xFF00, 0xFF};
+  bool bitFields = false;   // written with compression 3 and the masks
+  bool coreHeader = false;  // written back with the 12-byte header
+  friend bool operator==(const TPixelFormat&, const TPixelFormat&) = default;
+  // Every colour is stored exactly: no table, no narrow channels.
+  bool StoresEveryColour() const { return (depth == 32 && !bitFields) || depth == 24; }
+};
 
 // Number of set bits and shift of a channel mask.
 struct TMaskChannel {

@@ -1,5 +1,7 @@
 #include "core/transparency.h"
 
+#include "core/cpu_features.h"
+
 #if defined(__x86_64__) || defined(__i386__)
 #define DAUBIX_X86_KEY 1
 #include <immintrin.h>
@@ -50,8 +52,7 @@ void ToKeyedArgbSse2(const std::uint32_t* from, std::uint32_t* to, std::size_t n
 void ToKeyedArgb(const std::uint32_t* from, std::uint32_t* to, std::size_t n, std::uint32_t key) {
   key &= 0xFFFFFFu;
 #if DAUBIX_X86_KEY
-  static const bool avx2 = __builtin_cpu_supports("avx2");
-  if (avx2)
+  if (CpuFeatures().avx2)
     ToKeyedArgbAvx2(from, to, n, key);
   else
     ToKeyedArgbSse2(from, to, n, key);

@@ -260,12 +260,6 @@ TShiftState ShiftStateOf(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifie
   return s;
 }
 
-QImage WrapBitmapPixels(TBitmap& bitmap) {
-  if (bitmap.Empty()) return QImage();
-  return QImage(reinterpret_cast<uchar*>(bitmap.ScanLine(0)), bitmap.Width(), bitmap.Height(),
-                static_cast<qsizetype>(bitmap.Width()) * 4, QImage::Format_RGB32);
-}
-
 QImage WrapBitmapPixels(const TBitmap& bitmap) {
   if (bitmap.Empty()) return QImage();
   return QImage(reinterpret_cast<const uchar*>(bitmap.Bits()), bitmap.Width(), bitmap.Height(),

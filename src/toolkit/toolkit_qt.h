@@ -32,9 +32,9 @@ inline std::string ToStdString(const QString& s) {
 QColor ToQColor(TColor c);
 TColor FromQColor(const QColor& c);
 TShiftState ShiftStateOf(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers);
-// The one place where a bitmap's pixel store is seen as a QImage: no copy, so
-// the image must not outlive a resize or load of the bitmap.
-QImage WrapBitmapPixels(TBitmap& bitmap);
+// The one place where a bitmap's pixel store is seen as a QImage: no copy, to
+// read only (a painter on it would write past the undo history), so the
+// image must not outlive a resize or load of the bitmap.
 QImage WrapBitmapPixels(const TBitmap& bitmap);
 
 // A stylus, airbrush or puck, or any pointer that reports pressure.

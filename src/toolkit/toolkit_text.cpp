@@ -1,5 +1,5 @@
-// Text output on bitmaps through Qt's font engine, aliased so that every glyph
-// pixel takes exactly the font colour.
+// Text shaped and rendered by Qt's font engine, aliased so that every glyph
+// pixel is ink or not; the canvas writes the ink into the bitmap.
 #include <QFont>
 #include <QFontMetrics>
 #include <QPainter>
@@ -19,28 +19,37 @@ QFont ToQFont(const TFont& font) {
 
 class QtTextRenderer : public TTextRenderer {
  public:
-  int DrawText(TCanvas& canvas, int x, int y, const std::string& text) override {
-    const QFont font = ToQFont(*canvas.Font);
-    const QFontMetrics metrics(font);
+  TTextInk Render(const TFont& font, const std::string& text) override {
+    const QFont qfont = ToQFont(font);
+    const QFontMetrics metrics(qfont);
     const QString s = ToQString(text);
-    const int width = metrics.horizontalAdvance(s);
-    TBitmap& bitmap = canvas.Bitmap();
-    if (bitmap.Empty()) return width;
-    const QRect cell(x, y, width, metrics.height());
-    const QRect onBitmap = cell & QRect(0, 0, bitmap.Width(), bitmap.Height());
-    if (onBitmap.isEmpty()) return width;
-    QImage image = WrapBitmapPixels(bitmap);
+    TTextInk ink;
+    ink.advance = metrics.horizontalAdvance(s);
+    ink.cellHeight = metrics.height();
+    // Glyphs may reach past the cell (overhangs, accents): the scratch image
+    // holds both, with a pixel to spare.
+    const QRect glyphs = metrics.boundingRect(s).translated(0, metrics.ascent());
+    const QRect box = glyphs.united(QRect(0, 0, ink.advance, ink.cellHeight)).adjusted(-1, -1, 1, 1);
+    QImage scratch(box.size(), QImage::Format_ARGB32_Premultiplied);
+    if (scratch.isNull()) return ink;
+    scratch.fill(Qt::transparent);
     {
-      QPainter painter(&image);
-      // Stored words, so that a bitmap of a reduced depth keeps only colours it can hold.
-      if (canvas.Brush->Style() == bsSolid)
-        painter.fillRect(cell, QColor::fromRgb(bitmap.StoredPixel(canvas.Brush->Color())));
-      painter.setFont(font);
-      painter.setPen(QColor::fromRgb(bitmap.StoredPixel(canvas.Font->Color())));
-      painter.drawText(QPoint(x, y + metrics.ascent()), s);
+      QPainter painter(&scratch);
+      painter.setFont(qfont);
+      painter.setPen(Qt::black);
+      painter.drawText(QPoint(-box.left(), metrics.ascent() - box.top()), s);
     }
-    bitmap.MarkDirty(Rect(onBitmap.left(), onBitmap.top(), onBitmap.right() + 1, onBitmap.bottom() + 1));
-    return width;
+    ink.left = box.left();
+    ink.top = box.top();
+    ink.width = box.width();
+    ink.height = box.height();
+    ink.mask.resize(static_cast<std::size_t>(ink.width) * static_cast<std::size_t>(ink.height));
+    for (int y = 0; y < ink.height; ++y) {
+      const auto* row = reinterpret_cast<const QRgb*>(scratch.constScanLine(y));
+      for (int x = 0; x < ink.width; ++x)
+        ink.mask[static_cast<std::size_t>(y) * ink.width + x] = qAlpha(row[x]) >= 128 ? 1 : 0;
+    }
+    return ink;
   }
 
   int TextWidth(const TFont& font, const std::string& text) override {

@@ -48,7 +48,7 @@ TEST_F(DevicePixelsTest, PictureOpenedIsKeptShownAndSavedPixelForPixel) {
   file.SetHeight(400);
   for (int y = 0; y < 400; ++y)  // 1-pixel stripes and steps: any scaling shows
     for (int x = 0; x < 600; ++x)
-      file.ScanLine(y)[x] = 0xFF000000u | ((x * 0x010307u + y * 0x070301u) ^ ((x ^ y) & 1) * 0xFFFFFFu);
+      file.Canvas()->SetPixel(x, y, WordToColor((x * 0x010307u + y * 0x070301u) ^ ((x ^ y) & 1) * 0xFFFFFFu));
   const std::string in = (Folder() / "in.bmp").string(), out = (Folder() / "out.bmp").string();
   file.SaveToFile(in);
   Form1->OpenPictureFile(in);  // into the canvas of the design size

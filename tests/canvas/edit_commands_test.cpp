@@ -25,8 +25,7 @@ class EditTest : public WindowSetTest {
   void PaintPattern() {
     TBitmap& b = Canvas();
     for (int y = 0; y < b.Height(); ++y)
-      for (int x = 0; x < b.Width(); ++x) b.ScanLine(y)[x] = ColorToWord((x * 5 + y * 257) & 0xFFFFFF);
-    b.MarkDirty(Rect(0, 0, b.Width(), b.Height()));
+      for (int x = 0; x < b.Width(); ++x) b.Canvas()->SetPixel(x, y, (x * 5 + y * 257) & 0xFFFFFF);
     Form1->History->Clear();
     Form1->Modified = false;
   }

@@ -22,7 +22,7 @@ constexpr std::size_t kTileBytes = kTile * kTile * 4;
 void PaintPattern(TBitmap& b) {
   for (int y = 0; y < b.Height(); ++y)
     for (int x = 0; x < b.Width(); ++x)
-      b.ScanLine(y)[x] = b.StoredPixel(static_cast<TColor>((x * 7 + y * 131) & 0xFFFFFF));
+      b.Canvas()->SetPixel(x, y, static_cast<TColor>((x * 7 + y * 131) & 0xFFFFFF));
 }
 
 std::unique_ptr<TBitmap> PatternBitmap(int width, int height, int depth = 32) {

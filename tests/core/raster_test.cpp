@@ -338,8 +338,7 @@ bool InWideLine(int x0, int y0, int x1, int y1, int w, int x, int y) {
 class AnnouncedPixels : public TPixelWatcher {
  public:
   explicit AnnouncedPixels(const TBitmap& b) : width_(b.Width()), seen_(std::size_t(b.Width()) * b.Height()) {
-    wordsPerTileRow_ = std::size_t(b.Width() + kTileSize * 64 - 1) / (kTileSize * 64);
-    kept_.assign(wordsPerTileRow_ * std::size_t((b.Height() + kTileSize - 1) / kTileSize), 0);
+    kept_.Reset(b.Width(), b.Height(), false);
   }
   bool Seen(int x, int y) const { return seen_[std::size_t(y) * width_ + x]; }
   void BeforeReplace(TBitmapContents&, int, int) noexcept override {}

@@ -75,8 +75,8 @@ TEST_F(RecoveryFileTest, WritesACopyTakenAtTheCall) {
   ExpectPicture(written, {".r.", "b.#"});
 }
 
-// Between writes only the tiles the history saw written are copied again; a
-// change it never saw (written straight into the store) stays out of the file.
+// Between writes only the tiles named changed are copied again: a change in
+// a tile left out stays out of the file.
 TEST_F(RecoveryFileTest, LaterCopiesTakeOnlyTheChangedTiles) {
   TBitmap picture;
   picture.SetWidth(100);
@@ -86,9 +86,14 @@ TEST_F(RecoveryFileTest, LaterCopiesTakeOnlyTheChangedTiles) {
   ASSERT_TRUE(recovery.WriteInBackground(picture, history.ChangedTiles()));
   history.ForgetChanges();
   recovery.WaitIdle();
-  picture.Canvas()->SetPixel(70, 30, clRed);  // seen, in a step still open
-  picture.ScanLine(2)[2] = ColorToWord(clBlue);
-  ASSERT_TRUE(recovery.WriteInBackground(picture, history.ChangedTiles()));
+  picture.Canvas()->SetPixel(70, 30, clRed);  // in a step still open
+  picture.Canvas()->SetPixel(2, 2, clBlue);
+  TChangedTiles changes = history.ChangedTiles();
+  ASSERT_FALSE(changes.all);
+  ASSERT_TRUE(changes.Tile(70 / 16, 30 / 16) && changes.Tile(0, 0));
+  changes.bits.Reset(picture.Width(), picture.Height(), false);
+  changes.bits.Set(70 / 16, 30 / 16);
+  ASSERT_TRUE(recovery.WriteInBackground(picture, changes));
   history.ForgetChanges();
   recovery.WaitIdle();
   TBitmap written;

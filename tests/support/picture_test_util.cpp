@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -25,12 +26,10 @@ char CharOf(TColor c, const PictureLegend& legend) {
 // Writes colours (TColor, rows top first) as a 32-bit BMP file; a failure to
 // write only loses the file, never the test's report.
 void WritePicture(const std::string& path, int w, int h, const std::vector<TColor>& pixels) {
+  std::vector<std::uint32_t> words(pixels.size());
+  std::transform(pixels.begin(), pixels.end(), words.begin(), ColorToWord);
   TBitmap b;
-  b.SetWidth(w);
-  b.SetHeight(h);
-  for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x)
-      b.ScanLine(y)[x] = ColorToWord(pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(w) + x]);
+  b.Assign(w, h, TPixelFormat{}, words, {});
   try {
     b.SaveToFile(path);
   } catch (const std::exception&) {
@@ -139,7 +138,7 @@ std::unique_ptr<TBitmap> BitmapFromPicture(const std::vector<std::string>& rows,
     for (int x = 0; x < w; ++x) {
       const auto found = legend.find(rows[static_cast<std::size_t>(y)][static_cast<std::size_t>(x)]);
       if (found == legend.end()) throw std::invalid_argument("picture character without a colour");
-      bmp->ScanLine(y)[x] = bmp->StoredPixel(found->second);
+      bmp->Canvas()->SetPixel(x, y, found->second);
     }
   }
   return bmp;

@@ -1,0 +1,93 @@
+// The writer every drawing call paints through: it cuts spans at the
+// bitmap's edges and at the clip region, announces each to the bitmap's
+// watcher before writing it, and gathers the box of what changed for one
+// MarkDirty at the end. No drawing code reaches pixels any other way.
+#pragma once
+
+#include <climits>
+#include <cstdint>
+
+#include "core/bitmap.h"
+#include "core/fill_kernels.h"
+#include "core/raster.h"
+#include "core/region.h"
+
+namespace raster {
+
+class SpanWriter {
+ public:
+  SpanWriter(TBitmap& bitmap, const TRegion* clip)
+      : bitmap_(bitmap), clip_(clip), width_(bitmap.Width()), height_(bitmap.Height()) {}
+  int Width() const { return width_; }
+  int Height() const { return height_; }
+  const TRegion* Clip() const { return clip_; }
+
+  void Fill(std::int64_t y, Span s, std::uint32_t word) {
+    if (y < 0 || y >= height_) return;
+    const int x0 = static_cast<int>(std::max<std::int64_t>(s.x0, 0));
+    const int x1 = static_cast<int>(std::min<std::int64_t>(s.x1, width_));
+    if (x0 >= x1) return;
+    if (clip_) return FillClipped(static_cast<int>(y), x0, x1, word);
+    FillRun(bitmap_.Announce(x0, static_cast<int>(y), x1, static_cast<int>(y) + 1) + x0, x1 - x0, word);
+    Grow(x0, static_cast<int>(y), x1, static_cast<int>(y) + 1);
+  }
+  // Fills the rows first <= y < last (all on the bitmap) with one span each,
+  // taken in order from spanOfNextRow(), exactly as Fill would: the loop a
+  // wide line spends its time in.
+  template <class SpanSource>
+  void FillRows(int first, int last, SpanSource&& spanOfNextRow, std::uint32_t word) {
+    if (clip_) {
+      for (int y = first; y < last; ++y) Fill(y, spanOfNextRow(), word);
+      return;
+    }
+    int minX = INT_MAX, maxX = INT_MIN, top = INT_MAX, bottom = INT_MIN;
+    for (int y = first; y < last; ++y) {
+      const Span s = spanOfNextRow();
+      const int x0 = static_cast<int>(std::max<std::int64_t>(s.x0, 0));
+      const int x1 = static_cast<int>(std::min<std::int64_t>(s.x1, width_));
+      if (x0 >= x1) continue;
+      FillRun(bitmap_.Announce(x0, y, x1, y + 1) + x0, x1 - x0, word);
+      minX = std::min(minX, x0);
+      maxX = std::max(maxX, x1);
+      top = std::min(top, y);
+      bottom = y + 1;
+    }
+    if (top < bottom) Grow(minX, top, maxX, bottom);
+  }
+  // Rows first <= y < last whole (on the bitmap, no clip region): one run of the store.
+  void FillWholeRows(int first, int last, std::uint32_t word);
+  // Copies words into row y, x0 <= x < x1 (inside the bitmap); from[0] goes to x0.
+  void Copy(int y, int x0, int x1, const std::uint32_t* from);
+
+  // The box x0 <= x < x1, y0 <= y < y1 on the bitmap, announced as a whole,
+  // for a caller that writes only inside it and tells Grow what it wrote:
+  // row y0, with rows Stride() words apart.
+  std::uint32_t* AnnounceBox(int x0, int y0, int x1, int y1) { return bitmap_.Announce(x0, y0, x1, y1); }
+  std::int64_t Stride() const { return width_; }
+  // Adds the box x0 <= x < x1, y0 <= y < y1 to what changed.
+  void Grow(int x0, int y0, int x1, int y1) {
+    minX_ = std::min(minX_, x0);
+    maxX_ = std::max(maxX_, x1);
+    minY_ = std::min(minY_, y0);
+    maxY_ = std::max(maxY_, y1);
+  }
+  // Marks the changed bounding box dirty, once.
+  void Commit();
+
+ private:
+  void FillClipped(int y, int x0, int x1, std::uint32_t word);
+  TBitmap& bitmap_;
+  const TRegion* clip_;
+  int width_, height_;
+  int minX_ = INT_MAX, minY_ = INT_MAX, maxX_ = INT_MIN, maxY_ = INT_MIN;
+};
+
+// Rows top <= y < bottom that lie on the bitmap, as [first, last).
+struct RowRange {
+  std::int64_t first, last;
+};
+inline RowRange VisibleRows(const SpanWriter& out, std::int64_t top, std::int64_t bottom) {
+  return {std::max<std::int64_t>(top, 0), std::min<std::int64_t>(bottom, out.Height())};
+}
+
+}  // namespace raster
