@@ -146,9 +146,5 @@ void TForm2::DrawPreview() {
   TCanvas* canvas = Image1->Canvas();
   canvas->FillRect(Rect(0, 0, width, height));
   canvas->Brush->SetColor(clBlack);
-  if (BrushShape() == TBrushShape::Round) {
-    canvas->Ellipse(0, 0, size, size);
-  } else {
-    canvas->FillRect(Rect(0, 0, size, size));
-  }
+  StampBrush(canvas, BrushShape(), Rect(0, 0, size, size));
 }

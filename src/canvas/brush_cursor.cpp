@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "brush/brush_shape.h"
 #include "brush/brush_window.h"
 #include "canvas/canvas_window.h"
 
@@ -50,26 +51,11 @@ struct OutlineColours {
 // The outline rule's two figures in the given colours; round ones with the
 // canvas brush as it is, so a hollow brush leaves their insides alone.
 void DrawOutlineFigures(TCanvas* canvas, const OutlinePlace& place, OutlineColours colours) {
-  const bool round = place.shape == TBrushShape::Round;
-  const int h = place.size / 2;
-  const TRect outer = Rect(place.x - h, place.y - h, place.x + h, place.y + h);
+  const TRect outer = BrushBox(place.x, place.y, place.size);
   // For sizes 1 to 3 this box is empty or inverted; drawn as it comes.
-  const TRect inner = Rect(place.x - h + 1, place.y - h + 1, place.x + h - 1, place.y + h - 1);
-
-  canvas->Pen->SetColor(colours.outer);
-  if (round) {
-    canvas->Ellipse(outer);
-  } else {
-    canvas->Brush->SetColor(colours.outer);
-    canvas->FrameRect(outer);
-  }
-  canvas->Pen->SetColor(colours.inner);
-  if (round) {
-    canvas->Ellipse(inner);
-  } else {
-    canvas->Brush->SetColor(colours.inner);
-    canvas->FrameRect(inner);
-  }
+  const TRect inner = Rect(outer.Left + 1, outer.Top + 1, outer.Right - 1, outer.Bottom - 1);
+  OutlineBrush(canvas, place.shape, outer, colours.outer);
+  OutlineBrush(canvas, place.shape, inner, colours.inner);
 }
 
 // On a white overlay the figures' white insides change nothing, and no pixel
