@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 
+#include "canvas/brush_cursor.h"
 #include "core/picture_history.h"
 #include "core/recovery_file.h"
 #include "tablet/wintab.h"
@@ -94,6 +95,9 @@ class TForm1 : public TForm {
   void FitOverlayToCanvas();
   // Clears the overlay and draws the brush outline centred at (X, Y).
   void DrawBrushCursor(int X, int Y);
+  // The brush refresh on the overlay: fitted to the canvas, wholly cleared,
+  // and the outline of a brush of `size` and `shape` drawn at its centre.
+  void ShowBrushOutlineAtCentre(int size, TBrushShape shape);
 
   // File menu.
   void N2Click(TObject* Sender);  // New
@@ -166,6 +170,10 @@ class TForm1 : public TForm {
   // The gate: polls when the tablet is available; true when the last
   // pressure is light (1..200), so the caller drops the event.
   bool TabletPressureIsLight();
+
+ private:
+  // The outlines on the overlay, so that the next cursor erases only them.
+  TOutlineRecord BrushOutlines;
 };
 
 extern TForm1* Form1;
