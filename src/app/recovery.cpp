@@ -13,22 +13,8 @@
 
 namespace {
 
-TBitmap& Picture(TForm1* form) {
-  return *form->Image1->Picture()->Bitmap();
-}
-
-std::size_t PixelCount(TForm1* form) {
-  const TBitmap& picture = Picture(form);
-  return picture.Empty() ? 0 : static_cast<std::size_t>(picture.Width()) * picture.Height();
-}
-
 void ReportLostPicture(const std::string& reason) {
   std::fprintf(stderr, "daubix: the picture could not be kept for recovery: %s\n", reason.c_str());
-}
-
-// Changed since it last needed no recovery file, and modified by the user.
-bool NeedsRecovery(TForm1* form) {
-  return form->Modified && Picture(form).ChangeCount() != form->CleanChangeCount;
 }
 
 // Loads a left picture into the canvas and makes it this process's recovery
@@ -46,18 +32,11 @@ bool TakeLeftPicture(TForm1* form, TLeftPicture& picture) {
     return false;
   }
   form->Modified = true;
-  if (!whole) {
-    // Larger than the screen holds: the canvas shows what fits, and the file
-    // keeps the whole picture, locked, until the picture is saved or let go.
-    form->UncutPicture.emplace(std::move(picture));
-    return true;
-  }
-  try {
-    form->Recovery->Adopt(picture);
-    form->AutosavedChangeCount = Picture(form).ChangeCount();
-  } catch (const std::exception&) {
-    // The file stays where it was and is offered again next time.
-  }
+  // Larger than the screen holds, the canvas shows what fits.
+  if (whole)
+    form->SaveState->Recovered(picture);
+  else
+    form->SaveState->RecoveredCut(std::move(picture));
   return true;
 }
 
@@ -69,57 +48,25 @@ int AutosaveInterval() {
 }
 
 void TForm1::StartAutosave() {
-  // The copy buffer is made ready off this thread, so the first copy meets no page faults.
-  Recovery->Reserve(PixelCount(this));
+  SaveState->PrepareAutosave();
   Timer1->SetEnabled(true);
 }
 
-// The copy is taken here; the file is written on the recovery file's thread.
 void TForm1::Timer1Timer(TObject* /*Sender*/) {
-  if (Recovery->TakeFailure()) AutosavedChangeCount.reset();  // try again
-  const std::uint64_t changes = Picture(this).ChangeCount();
-  if (NeedsRecovery(this) && AutosavedChangeCount != changes) {
-    // Only the tiles changed since the last copy are copied again.
-    if (Recovery->WriteInBackground(Picture(this), History->ChangedTiles())) {
-      AutosavedChangeCount = changes;
-      History->ForgetChanges();
-    }
-  } else {
-    Recovery->Reserve(PixelCount(this));  // a resize may have outgrown the copy buffer
-  }
-}
-
-void TForm1::MarkPictureClean() {
-  if (EndingSession) return;
-  if (UncutPicture) UncutPicture->Delete();
-  UncutPicture.reset();
-  CleanChangeCount = Picture(this).ChangeCount();
-  AutosavedChangeCount.reset();
-  Recovery->Remove();
+  SaveState->Autosave(Modified, *History);
 }
 
 void TForm1::FinishRecovery() {
-  if (EndingSession) return;
-  std::optional<std::string> failure;
-  if (Picture(this).ChangeCount() == CleanChangeCount) {
-    Recovery->Remove();
-  } else {
-    // The program ends as the user asked; the picture waits for the next start.
-    try {
-      Recovery->Write(Picture(this));
-    } catch (const std::exception& e) {
-      failure = e.what();
-    }
-  }
-  Recovery->WaitIdle();
+  // The program ends as the user asked; an unsaved picture waits for the next start.
+  const std::optional<std::string> failure = SaveState->Closing();
   if (!failure) return;
   // Never dropped unheard: the user learns why and may still save it. Until
   // then it counts as modified, so that a failed save keeps the window open
   // as at the question, and an end by signal meanwhile tries to keep it.
   Modified = true;
   Application->ShowException(*failure);
-  const bool saved = !EndingSession && SavePictureAs();
-  if (EndingSession) return;
+  const bool saved = !SaveState->Ending() && SavePictureAs();
+  if (SaveState->Ending()) return;
   Modified = false;
   if (saved) return;
   ReportLostPicture(*failure);
@@ -129,7 +76,7 @@ void TForm1::FinishRecovery() {
 void TForm1::OfferRecovery() {
   // A few questions a start, newest first; older pictures wait, unopened.
   constexpr std::size_t kMostQuestions = 5;
-  std::vector<TLeftPicture> left = Recovery->FindLeftPictures();
+  std::vector<TLeftPicture> left = SaveState->Recovery().FindLeftPictures();
   std::size_t asked = 0, next = 0;
   for (; next < left.size() && asked < kMostQuestions; ++next) {
     TLeftPicture& picture = left[next];
@@ -137,7 +84,7 @@ void TForm1::OfferRecovery() {
     ++asked;
     // Escape or the close box: not now; the picture waits for a later start.
     const int answer = ConfirmationBox("前回保存されなかった絵があります。復元しますか？", true);
-    if (EndingSession) return;  // the box closed because the program ends: keep the file
+    if (SaveState->Ending()) return;  // the box closed because the program ends: keep the file
     if (answer == mrNo) {
       picture.Delete();
     } else if (answer != mrYes || TakeLeftPicture(this, picture)) {
@@ -147,20 +94,15 @@ void TForm1::OfferRecovery() {
   }
   if (next < left.size())
     Application->ShowException("前回保存されなかった古い絵がほかに " + std::to_string(left.size() - next) +
-                               " 枚あります: \"" + Recovery->Folder() + "\"");
+                               " 枚あります: \"" + SaveState->Recovery().Folder() + "\"");
 }
 
 // Nothing here may show a box or wait for anyone: the end may come while a
 // box or dialog is open, and with nobody left to answer one.
 void TForm1::EndSession() {
-  if (EndingSession) return;
-  EndingSession = true;
+  if (SaveState->Ending()) return;
   try {
-    if (NeedsRecovery(this))
-      Recovery->Write(Picture(this));
-    else if (!PictureSettledAtClose)  // else the close has kept it, saved it or said why not
-      Recovery->Remove();
-    Recovery->WaitIdle();
+    SaveState->SessionEnding(Modified, PictureSettledAtClose);
   } catch (const std::exception& e) {
     ReportLostPicture(e.what());
     ExitStatus = 1;

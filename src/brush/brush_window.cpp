@@ -4,7 +4,6 @@
 
 #include <string>
 
-#include "canvas/brush_cursor.h"
 #include "canvas/canvas_window.h"
 
 TForm2* Form2 = nullptr;
@@ -103,16 +102,8 @@ void TForm2::ScrollBar1Change(TObject* /*Sender*/) {
   Label1->SetCaption(std::to_string(size));
   Form1->Image1->Canvas()->Pen->SetWidth(size);
 
-  TImage* overlayImage = Form1->Image2;
-  Form1->FitOverlayToCanvas();
-  TCanvas* overlayCanvas = overlayImage->Canvas();
-  TBitmap* overlay = overlayImage->Picture()->Bitmap();
-  const int width = overlayImage->Width();
-  const int height = overlayImage->Height();
-  overlayCanvas->FillRect(Rect(0, 0, width, height));
-  overlay->SetTransparentColor(clWhite);
-  DrawBrushOutline(overlayCanvas, width / 2, height / 2, size, BrushShape());
-  overlayImage->SetVisible(CheckBox3->Checked());
+  Form1->ShowBrushOutlineAtCentre(size, BrushShape());
+  Form1->Image2->SetVisible(CheckBox3->Checked());
 }
 
 void TForm2::FormResize(TObject* /*Sender*/) {
@@ -146,9 +137,5 @@ void TForm2::DrawPreview() {
   TCanvas* canvas = Image1->Canvas();
   canvas->FillRect(Rect(0, 0, width, height));
   canvas->Brush->SetColor(clBlack);
-  if (BrushShape() == TBrushShape::Round) {
-    canvas->Ellipse(0, 0, size, size);
-  } else {
-    canvas->FillRect(Rect(0, 0, size, size));
-  }
+  StampBrush(canvas, BrushShape(), Rect(0, 0, size, size));
 }

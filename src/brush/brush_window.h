@@ -1,9 +1,7 @@
 #pragma once
 
+#include "brush/brush_shape.h"
 #include "toolkit/toolkit.h"
-
-// The brush shape; its value is the code a brush preset's caption stores.
-enum class TBrushShape { Round = 0, Square = 1 };
 
 // The brush window: its controls hold the brush settings (shape, size,
 // dotting, one-stroke, show cursor); readers take them at the moment of use.

@@ -1,5 +1,6 @@
 // Painting on the canvas: dots, strokes, the right-button colour pick, and
 // keeping the canvas bitmap the size of the window's client area.
+#include "brush/brush_shape.h"
 #include "brush/brush_window.h"
 #include "canvas/canvas_window.h"
 
@@ -17,25 +18,14 @@ void TForm1::Image1MouseDown(TObject* /*Sender*/, TMouseButton /*Button*/, TShif
     LastX = X;
     LastY = Y;
   }
-  const int h = Form2->ScrollBar1->Position() / 2;
-  const TRect dot = Rect(X - h, Y - h, X + h, Y + h);
+  const TRect dot = BrushBox(X, Y, Form2->ScrollBar1->Position());
   Image1->Canvas()->Brush->SetColor(CurrentColor);
   Image1->Canvas()->Pen->SetColor(CurrentColor);
   Application->ProcessMessages();
 
   TCanvas* canvas = Image1->Canvas();
   if (Shift & ssLeft) {
-    if (Form2->CheckBox1->Checked()) {
-      if (Form2->BrushShape() == TBrushShape::Round) {
-        // The thinnest outline keeps the disc inside the dot box.
-        const int strokeWidth = canvas->Pen->Width();
-        canvas->Pen->SetWidth(0);
-        canvas->Ellipse(dot);
-        canvas->Pen->SetWidth(strokeWidth);
-      } else {
-        canvas->FillRect(dot);
-      }
-    }
+    if (Form2->CheckBox1->Checked()) StampBrush(canvas, Form2->BrushShape(), dot);
     if (Form2->CheckBox2->Checked() && LastX >= 0) {
       canvas->MoveTo(LastX, LastY);
       canvas->LineTo(X, Y);

@@ -127,7 +127,7 @@ TForm1::TForm1() {
   Timer1 = Own(new TTimer);
   Timer1->SetEnabled(false);
   Timer1->SetInterval(AutosaveInterval());
-  Recovery = std::make_unique<TRecoveryFile>(Application->StateFolder());
+  SaveState = std::make_unique<TSaveState>(*Image1->Picture()->Bitmap(), Application->StateFolder());
 
   AssembleMenus(this);
   SetClientWidth(600);
@@ -168,16 +168,16 @@ void TForm1::FormShow(TObject* /*Sender*/) {
   Form2->ScrollBar1Change(nullptr);
   // The picture the user starts from is where undoing ends, and needs no recovery.
   History->Clear();
-  CleanChangeCount = Image1->Picture()->Bitmap()->ChangeCount();
+  SaveState->Started();
 }
 
 void TForm1::FormClose(TObject* /*Sender*/, TCloseAction& /*Action*/) {
   // A signal while a box or dialog below is open ends the program from
   // inside it (EndSession), which keeps what the rest of the close would.
   AskSaveQuestion();
-  if (EndingSession) return;
+  if (SaveState->Ending()) return;
   FinishRecovery();
-  if (EndingSession) return;
+  if (SaveState->Ending()) return;
   PictureSettledAtClose = true;
   // A layout that cannot be written must not keep the program from quitting:
   // only window places are lost, so the message is shown and the close goes on.

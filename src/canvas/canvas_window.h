@@ -9,13 +9,12 @@
 #pragma once
 
 #include <array>
-#include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
 
+#include "app/save_state.h"
+#include "canvas/brush_cursor.h"
 #include "core/picture_history.h"
-#include "core/recovery_file.h"
 #include "tablet/wintab.h"
 #include "toolkit/toolkit.h"
 
@@ -49,18 +48,9 @@ class TForm1 : public TForm {
   std::array<std::array<int, 4>, 7> LayoutTable{};
   // Steps of the picture in Image1: a press to its release, New, Open, a resize.
   std::unique_ptr<TPictureHistory> History;
-  // Where the picture waits for the next start when it was not saved.
-  std::unique_ptr<TRecoveryFile> Recovery;
-  // A recovered picture larger than the canvas can be: its file, as it was,
-  // until the picture is saved or let go (a cut copy never replaces it).
-  std::optional<TLeftPicture> UncutPicture;
-  // The picture's change count when it last needed no recovery file (saved,
-  // opened, new, let go at the save question), and when it was last autosaved.
-  std::uint64_t CleanChangeCount = 0;
-  std::optional<std::uint64_t> AutosavedChangeCount;
-  // A termination signal or the session's end is being handled: nothing may
-  // remove the recovery file any more.
-  bool EndingSession = false;
+  // Whether the picture in Image1 is saved and autosaved, and the recovery
+  // file where it waits for the next start when it was not saved.
+  std::unique_ptr<TSaveState> SaveState;
   // The close has saved the picture, kept it for recovery or given it up: an
   // end by signal during the rest of the close leaves the recovery file be.
   bool PictureSettledAtClose = false;
@@ -94,6 +84,9 @@ class TForm1 : public TForm {
   void FitOverlayToCanvas();
   // Clears the overlay and draws the brush outline centred at (X, Y).
   void DrawBrushCursor(int X, int Y);
+  // The brush refresh on the overlay: fitted to the canvas, wholly cleared,
+  // and the outline of a brush of `size` and `shape` drawn at its centre.
+  void ShowBrushOutlineAtCentre(int size, TBrushShape shape);
 
   // File menu.
   void N2Click(TObject* Sender);  // New
@@ -128,9 +121,6 @@ class TForm1 : public TForm {
   // A termination signal or the session's end: the recovery file and the
   // layout file are written, no question is asked, the program ends.
   void EndSession();
-  // The picture as it is needs no recovery file: it was saved, opened or
-  // made new, or the user let it go.
-  void MarkPictureClean();
   // At a clean close: the recovery file goes, unless the picture was neither
   // saved nor let go (a save dialog cancelled), when it is written now. One
   // that cannot be written is shown as an error and the save dialog offered
@@ -166,6 +156,10 @@ class TForm1 : public TForm {
   // The gate: polls when the tablet is available; true when the last
   // pressure is light (1..200), so the caller drops the event.
   bool TabletPressureIsLight();
+
+ private:
+  // The outlines on the overlay, so that the next cursor erases only them.
+  TOutlineRecord BrushOutlines;
 };
 
 extern TForm1* Form1;

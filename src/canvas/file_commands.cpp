@@ -14,7 +14,7 @@ namespace {
 // the chosen name, whatever its extension.
 void SavePicture(TForm1* form) {
   form->Image1->Picture()->Bitmap()->SaveToFile(form->SavePictureDialog1->FileName());
-  form->MarkPictureClean();
+  form->SaveState->Saved();
 }
 
 bool UserWantsToSave() {
@@ -26,9 +26,9 @@ bool UserWantsToSave() {
 void TForm1::AskSaveQuestion() {
   // Unasked or answered no, the picture is let go; a cancelled save keeps it
   // for recovery.
-  if (!Modified) return MarkPictureClean();
+  if (!Modified) return SaveState->Discarded();
   if (!UserWantsToSave())
-    MarkPictureClean();
+    SaveState->Discarded();
   else if (SavePictureDialog1->Execute())
     SavePicture(this);
   Modified = false;
@@ -42,7 +42,7 @@ void TForm1::N2Click(TObject* /*Sender*/) {
   canvas->Brush->SetColor(clWhite);
   canvas->FillRect(Rect(0, 0, Image1->Width(), Image1->Height()));
   canvas->Brush->SetColor(CurrentColor);
-  MarkPictureClean();
+  SaveState->Cleared();
 }
 
 void TForm1::OfferToSaveBeforeOpening() {
@@ -70,7 +70,7 @@ void TForm1::OpenPictureFile(const std::string& path) {
   OpenPictureDialog1->SetFileName(path);
   LoadPictureFile(path);
   Modified = false;
-  MarkPictureClean();
+  SaveState->Opened();
 }
 
 namespace {

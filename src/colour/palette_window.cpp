@@ -1,5 +1,8 @@
 #include "colour/palette_window.h"
 
+#include <algorithm>
+
+#include "brush/brush_shape.h"
 #include "brush/brush_window.h"
 #include "canvas/canvas_window.h"
 #include "core/rounding.h"
@@ -30,17 +33,13 @@ TForm4::TForm4() {
 void TForm4::FormCreate(TObject*) {}
 
 namespace {
-// The brush box a drag stamps into: S div 2 either side of the pointer.
-TRect StampBox(int X, int Y, int size) {
-  const int half = size / 2;
-  return Rect(X - half, Y - half, X + half, Y + half);
-}
-
-// Click dabs are far smaller than the brush: radius about a tenth of the size,
-// at least 1 (size 10 gives 1, 11 gives 2, 255 gives 26, 500 gives 50).
-int DabRadius(int size) {
-  const auto r = static_cast<int>(Round(size / 2.0L) - Round(size * 0.4L));
-  return r <= 0 ? 1 : r;
+// A click dabs a square brush's whole box, but a round one far smaller:
+// radius about a tenth of the size, at least 1 (size 10 gives 1, 11 gives 2,
+// 255 gives 26, 500 gives 50).
+TRect DabBox(TBrushShape shape, int X, int Y, int size) {
+  if (shape == TBrushShape::Square) return BrushBox(X, Y, size);
+  const int r = std::max(1, static_cast<int>(Round(size / 2.0L) - Round(size * 0.4L)));
+  return Rect(X - r, Y - r, X + r, Y + r);
 }
 
 // Both mouse handlers take the current colour first, even when they then
@@ -67,12 +66,8 @@ void TForm4::Image1MouseDown(TObject*, TMouseButton, TShiftState Shift, int X, i
   TCanvas* canvas = PaletteCanvasInCurrentColour(Image1);
   if (Shift & ssLeft) {
     if (Form1->TabletPressureIsLight()) return;
-    if (Form2->BrushShape() == TBrushShape::Round) {
-      const int r = DabRadius(size);
-      canvas->Ellipse(X - r, Y - r, X + r, Y + r);
-    } else {
-      canvas->FillRect(StampBox(X, Y, size));
-    }
+    const TBrushShape shape = Form2->BrushShape();
+    StampBrush(canvas, shape, DabBox(shape, X, Y, size));
   } else if (Shift & ssRight) {
     Form1->CurrentColor = canvas->Pixel(X, Y);
   }
@@ -84,8 +79,5 @@ void TForm4::Image1MouseMove(TObject*, TShiftState Shift, int X, int Y) {
   TCanvas* canvas = PaletteCanvasInCurrentColour(Image1);
   if (!(Shift & ssLeft)) return;
   if (Form1->TabletPressureIsLight()) return;
-  if (Form2->BrushShape() == TBrushShape::Round)
-    canvas->Ellipse(StampBox(X, Y, size));
-  else
-    canvas->FillRect(StampBox(X, Y, size));
+  StampBrush(canvas, Form2->BrushShape(), BrushBox(X, Y, size));
 }

@@ -17,10 +17,8 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <memory>
-#include <vector>
 
-#include "core/bitmap_file.h"
-#include "core/file_io.h"
+#include "core/surface.h"
 #include "toolkit/toolkit_qt.h"
 
 namespace {
@@ -95,7 +93,8 @@ class JapaneseDetails : public QIdentityProxyModel {
 };
 
 // The picture of a file, or nothing: only a regular file of some size is
-// opened, never blocking, and any failure simply shows no preview.
+// loaded (the loader opens without blocking and refuses anything else, should
+// the file be swapped meanwhile), and any failure simply shows no preview.
 std::unique_ptr<TBitmap> ReadPreview(const QString& path) {
   const std::string name = ToStdString(path);
   struct stat st {};
@@ -103,11 +102,8 @@ std::unique_ptr<TBitmap> ReadPreview(const QString& path) {
   // Files of /proc report no size: they are never read.
   if (st.st_size <= 0 || st.st_size > kPreviewFileLimit) return nullptr;
   try {
-    const FileDescriptor file = OpenRegularFile(name, &st);
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(st.st_size));
-    bytes.resize(ReadUpTo(file.Get(), bytes.data(), bytes.size()));
     auto bitmap = std::make_unique<TBitmap>();
-    ReadBitmapFile(bytes.data(), bytes.size(), *bitmap);
+    bitmap->LoadFromFile(name);
     return bitmap;
   } catch (const std::exception&) {
     return nullptr;

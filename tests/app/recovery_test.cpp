@@ -34,7 +34,7 @@ class RecoveryTest : public WindowSetTest {
   // One autosave tick, its background write waited for.
   void Tick() {
     Form1->Timer1Timer(Form1->Timer1);
-    Form1->Recovery->WaitIdle();
+    Form1->SaveState->Recovery().WaitIdle();
   }
   std::vector<fs::path> RecoveryFiles() {
     std::vector<fs::path> files;
@@ -80,7 +80,7 @@ TEST_F(RecoveryTest, AutosaveWritesOnlyAModifiedPictureThatChanged) {
   // Saved: the file goes, and stays away until the picture changes again.
   Testing::AnswerFileDialog(PathOf("saved.bmp"));
   Form1->N4->Click();
-  Form1->Recovery->WaitIdle();
+  Form1->SaveState->Recovery().WaitIdle();
   EXPECT_TRUE(RecoveryFiles().empty()) << "after Save";
   Tick();
   EXPECT_TRUE(RecoveryFiles().empty()) << "saved and unchanged";
@@ -170,7 +170,7 @@ TEST_F(RecoveryTest, StartOffersAPictureLeftUnsavedAndLoadsItAsOpenDoes) {
   ExpectPicture(Canvas(), 698, 298, {"bb", "bb", ".."});
   // Taken over as this program's own file; nothing is offered a second time.
   EXPECT_FALSE(fs::exists(path));
-  EXPECT_TRUE(fs::exists(Form1->Recovery->Path()));
+  EXPECT_TRUE(fs::exists(Form1->SaveState->Recovery().Path()));
   Form1->OfferRecovery();
   EXPECT_EQ(Testing::AskedQuestions().size(), 1u);
   // The load is a step like Open's: undone, the white canvas is back.
