@@ -71,38 +71,35 @@ struct Painted {
   }
 };
 
-// Paints steps i <= k < end, which lie within one tile along the major axis,
-// after announcing the box they can reach: at most two tiles.
+// Paints steps i <= k < end, which lie within one tile along the major axis:
+// gathers the pixels that are on the bitmap and in the clip region first,
+// then announces the box around them (at most two tiles) and writes them.
 void PaintPiece(SpanWriter& out, ThinLine& l, std::int64_t i, std::int64_t end, std::uint32_t word,
                 Painted& painted) {
-  const std::int64_t len = end - i, aFirst = l.a0 + l.step * i, aLast = aFirst + l.step * (len - 1);
-  // The minor coordinate moves at most one pixel a step, in db's direction.
-  const bool down = l.twoDb >= 0;
-  const std::int64_t bLo = std::max<std::int64_t>(down ? l.b : l.b - (len - 1), 0);
-  const std::int64_t bHi = std::min<std::int64_t>(down ? l.b + len : l.b + 1, l.minorLimit);
-  if (bLo >= bHi) {
-    for (std::int64_t k = i; k < end; ++k) l.Advance();
-    return;
-  }
-  const int aLo = static_cast<int>(std::min(aFirst, aLast)),
-            aHi = static_cast<int>(std::max(aFirst, aLast)) + 1;
-  const int top = static_cast<int>(l.xMajor ? bLo : aLo);
-  std::uint32_t* const base = l.xMajor
-                                  ? out.AnnounceBox(aLo, top, aHi, static_cast<int>(bHi))
-                                  : out.AnnounceBox(static_cast<int>(bLo), top, static_cast<int>(bHi), aHi);
-  const std::int64_t stride = out.Stride();
+  struct Pixel {
+    int x, y;
+  };
+  Pixel pixels[TPixelWatcher::kTileSize];
+  int count = 0;
   const TRegion* clip = out.Clip();
-  std::int64_t a = aFirst;
-  for (std::int64_t k = i; k < end; ++k, a += l.step) {
-    if (l.b >= bLo && l.b < bHi) {
-      const std::int64_t x = l.xMajor ? a : l.b, y = l.xMajor ? l.b : a;
-      if (!clip || clip->Contains(static_cast<int>(x), static_cast<int>(y))) {
-        base[(y - top) * stride + x] = word;
+  for (std::int64_t k = i, a = l.a0 + l.step * i; k < end; ++k, a += l.step) {
+    if (l.b >= 0 && l.b < l.minorLimit) {
+      const int x = static_cast<int>(l.xMajor ? a : l.b), y = static_cast<int>(l.xMajor ? l.b : a);
+      if (!clip || clip->Contains(x, y)) {
+        pixels[count++] = {x, y};
         painted.Add(a, l.b);
       }
     }
     l.Advance();
   }
+  if (count == 0) return;
+  // Both coordinates move one way only: the first and last pixel span the box.
+  const Pixel first = pixels[0], last = pixels[count - 1];
+  const int left = std::min(first.x, last.x), top = std::min(first.y, last.y);
+  std::uint32_t* const base =
+      out.AnnounceBox(left, top, std::max(first.x, last.x) + 1, std::max(first.y, last.y) + 1);
+  const std::int64_t stride = out.Stride();
+  for (int p = 0; p < count; ++p) base[(pixels[p].y - top) * stride + pixels[p].x] = word;
 }
 
 }  // namespace

@@ -36,6 +36,25 @@ std::unique_ptr<TBitmap> PatternBitmap(int width, int height, int depth = 32) {
   return b;
 }
 
+// Glyphs without a font engine: a checkered box reaching a pixel past the
+// text cell on every side.
+class CheckeredText : public TTextRenderer {
+ public:
+  TTextInk Render(const TFont& font, const std::string& text) override {
+    TTextInk ink{TextWidth(font, text), 9, -1, -1, TextWidth(font, text) + 2, 11, {}};
+    for (int i = 0; i < ink.width * ink.height; ++i) ink.mask.push_back((i % ink.width + i / ink.width) % 2);
+    return ink;
+  }
+  int TextWidth(const TFont&, const std::string& text) override { return 6 * static_cast<int>(text.size()); }
+};
+
+void WriteText(TCanvas* c, int x, int y, const std::string& text) {
+  CheckeredText renderer;
+  SetTextRenderer(&renderer);
+  c->TextOut(x, y, text);
+  SetTextRenderer(nullptr);
+}
+
 struct Drawing {
   const char* name;
   std::function<void(TBitmap&)> draw;
@@ -112,6 +131,33 @@ std::vector<Drawing> Drawings() {
          b.Canvas()->CopyRect(Rect(0, 0, 150, 100), source->Canvas(), Rect(0, 0, 150, 100));
          b.Canvas()->ReleaseContext();
        }},
+      {"hollow ellipse",
+       [](TBitmap& b) {
+         b.Canvas()->Brush->SetStyle(bsClear);
+         b.Canvas()->Pen->SetWidth(3);
+         b.Canvas()->Ellipse(20, -10, 130, 95);
+         b.Canvas()->Brush->SetStyle(bsSolid);
+       }},
+      {"clipped wide line",
+       [ring](TBitmap& b) {
+         ring(b.Canvas());
+         b.Canvas()->Pen->SetWidth(7);
+         b.Canvas()->MoveTo(5, 5);
+         b.Canvas()->LineTo(95, 80);
+         b.Canvas()->ReleaseContext();
+       }},
+      {"text", [](TBitmap& b) { WriteText(b.Canvas(), 130, 0, "abc"); }},
+      {"clipped text",
+       [ring](TBitmap& b) {
+         ring(b.Canvas());
+         WriteText(b.Canvas(), 5, 45, "clipped text");
+         b.Canvas()->ReleaseContext();
+       }},
+      {"swapped",
+       [](TBitmap& b) {
+         TBitmapContents other{20, 10, TPixelFormat{}, std::vector<std::uint32_t>(200, 0xFF654321)};
+         b.SwapContents(other);
+       }},
       {"wider", [](TBitmap& b) { b.SetWidth(230); }},
       {"shorter", [](TBitmap& b) { b.SetHeight(37); }},
       {"emptied", [](TBitmap& b) { b.SetHeight(0); }},
@@ -174,6 +220,105 @@ TEST_P(HistoryTest, ChainOfStepsWalksBackAndForth) {
     ExpectSamePicture(*b, pictures[i + 1], std::string("redone ") + drawings[i].name);
   }
   EXPECT_FALSE(history.Redo());
+}
+
+// Records every pixel announced before a write: it keeps nothing, so every
+// announcement reaches it. A replaced picture is noted, not compared.
+class AnnouncedArea : public TPixelWatcher {
+ public:
+  explicit AnnouncedArea(TBitmap& b) : bitmap_(b), seen_(static_cast<std::size_t>(b.Width()) * b.Height()) {
+    kept_.Reset(b.Width(), b.Height(), false);
+    b.SetWatcher(this);
+  }
+  ~AnnouncedArea() override { bitmap_.SetWatcher(nullptr); }
+  void BeforeReplace(TBitmapContents&, int width, int height) noexcept override {
+    replaced_ = true;
+    kept_.Reset(width, height, true);
+  }
+  // Pixels changed since `before` without being announced, and announced
+  // tiles farther than a tile from any change.
+  std::vector<std::string> Faults(const TBitmapContents& before) const {
+    std::vector<std::string> faults;
+    if (replaced_) return faults;
+    const int w = bitmap_.Width(), h = bitmap_.Height(), tw = (w + kTileSize - 1) / kTileSize;
+    std::vector<bool> changedTile(static_cast<std::size_t>(tw) * ((h + kTileSize - 1) / kTileSize));
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x) {
+        const std::size_t i = static_cast<std::size_t>(y) * w + x;
+        if (bitmap_.Bits()[i] == before.pixels.Data()[i]) continue;
+        changedTile[static_cast<std::size_t>(y / kTileSize) * tw + x / kTileSize] = true;
+        if (!seen_[i])
+          faults.push_back("written unannounced at " + std::to_string(x) + "," + std::to_string(y));
+      }
+    const auto changedNear = [&](int tx, int ty) {
+      for (int v = std::max(ty - 1, 0); v <= ty + 1 && v * kTileSize < h; ++v)
+        for (int u = std::max(tx - 1, 0); u <= tx + 1 && u < tw; ++u)
+          if (changedTile[static_cast<std::size_t>(v) * tw + u]) return true;
+      return false;
+    };
+    for (int ty = 0; ty * kTileSize < h; ++ty)
+      for (int tx = 0; tx < tw; ++tx)
+        if (Announced(tx, ty) && !changedNear(tx, ty))
+          faults.push_back("announced far from any change: tile " + std::to_string(tx) + "," +
+                           std::to_string(ty));
+    return faults;
+  }
+  // A write that tells nobody, as a forgetful drawing call would make it.
+  void WriteUnannounced(int x, int y) { UnannouncedRow(bitmap_, y)[x] ^= 0xFFFFFF; }
+
+ protected:
+  void Keep(int x0, int y0, int x1, int y1) noexcept override {
+    if (replaced_) return;
+    for (int y = y0; y < y1; ++y)
+      for (int x = x0; x < x1; ++x) seen_[static_cast<std::size_t>(y) * bitmap_.Width() + x] = true;
+  }
+
+ private:
+  bool Announced(int tx, int ty) const {
+    for (int y = ty * kTileSize; y < std::min((ty + 1) * kTileSize, bitmap_.Height()); ++y)
+      for (int x = tx * kTileSize; x < std::min((tx + 1) * kTileSize, bitmap_.Width()); ++x)
+        if (seen_[static_cast<std::size_t>(y) * bitmap_.Width() + x]) return true;
+    return false;
+  }
+  TBitmap& bitmap_;
+  std::vector<bool> seen_;
+  bool replaced_ = false;
+};
+
+// Every drawing announces what it changes before writing, and not much more;
+// the check itself catches a planted unannounced write and a needless
+// announcement of the whole picture.
+TEST_P(HistoryTest, EveryChangedPixelIsAnnouncedFirst) {
+  for (const Drawing& d : Drawings()) {
+    auto b = PatternBitmap(150, 100, GetParam());
+    b->Canvas()->Brush->SetColor(0x336699);
+    b->Canvas()->Pen->SetColor(0x996633);
+    const TBitmapContents before = PictureSnapshot(*b);
+    AnnouncedArea announced(*b);
+    d.draw(*b);
+    EXPECT_EQ(announced.Faults(before), std::vector<std::string>{}) << d.name;
+  }
+  auto b = PatternBitmap(150, 100, GetParam());
+  const TBitmapContents before = PictureSnapshot(*b);
+  AnnouncedArea planted(*b);
+  b->Canvas()->SetPixel(3, 3, clRed);
+  planted.WriteUnannounced(120, 70);
+  EXPECT_EQ(planted.Faults(before), std::vector<std::string>{"written unannounced at 120,70"});
+  planted.BeforeWrite(0, 0, 150, 100);
+  // 70 tiles, 13 of them at or beside the two changes.
+  EXPECT_EQ(planted.Faults(before).size(), 70u - 13);
+}
+
+// A one-pixel line across a 4K picture keeps only the tiles along it.
+TEST(HistoryTest4K, ThinLineKeepsOnlyTheTilesItCrosses) {
+  TBitmap b;
+  b.SetWidth(3840);
+  b.SetHeight(2160);
+  TPictureHistory history(b);
+  b.Canvas()->MoveTo(0, 0);
+  b.Canvas()->LineTo(3839, 2159);
+  // It crosses 375 of the 32,400 tiles.
+  EXPECT_LE(history.BytesHeld(), 800 * kTileBytes);
 }
 
 INSTANTIATE_TEST_SUITE_P(Depths, HistoryTest, testing::Values(32, 8),
