@@ -1,12 +1,13 @@
-# Fails when a file under src/ outside src/toolkit/ includes a Qt header:
-# the core and the windows reach Qt only through the toolkit.
-file(GLOB_RECURSE _sources ${SOURCE_DIR}/*.h ${SOURCE_DIR}/*.cpp ${SOURCE_DIR}/*.in)
+# Fails when a file under SOURCE_DIR outside its toolkit/ folder includes a Qt
+# header: the core and the windows reach Qt only through the toolkit.
+file(GLOB_RECURSE _sources RELATIVE ${SOURCE_DIR} ${SOURCE_DIR}/*.h ${SOURCE_DIR}/*.cpp ${SOURCE_DIR}/*.in)
+list(SORT _sources)
 set(_offenders)
 foreach(_file IN LISTS _sources)
-  if(_file MATCHES "/src/toolkit/")
+  if(_file MATCHES "^toolkit/")
     continue()
   endif()
-  file(STRINGS ${_file} _lines REGEX "^[ \t]*#[ \t]*include[ \t]*<Q")
+  file(STRINGS ${SOURCE_DIR}/${_file} _lines REGEX "^[ \t]*#[ \t]*include[ \t]*<Q")
   if(_lines)
     list(APPEND _offenders "${_file}: ${_lines}")
   endif()

@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "core/bitmap_file.h"
+#include "core/bitmap_file_input.h"
 #include "core/bitmap_file_layout.h"
 #include "core/bitmap_file_rows.h"
 #include "core/pixel_format.h"
@@ -35,98 +36,6 @@ enum class ReadFault {
   kTooLarge,     // more pixels than kMaxBitmapPixels
   kNoMemory,
 };
-
-// The bytes of a file in order: one in memory is handed out in place; one
-// from a source is read into a buffer, exactly as far as asked while the
-// headers are read, then in large blocks up to the end of the pixel data.
-class Input {
- public:
-  Input(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
-  explicit Input(TByteSource& source) : source_(&source), recording_(true) {}
-
-  // The next n bytes, fewer at the end of the file; valid until the next call.
-  std::span<const std::uint8_t> Take(std::size_t n);
-  // Passes over n bytes; false when the file ends first.
-  bool Skip(std::uint64_t n);
-  // From here on, blocks may be read ahead, up to `end` bytes from the start.
-  void ReadAheadUpTo(std::uint64_t end) { readAheadEnd_ = end; }
-  // Bytes taken are kept until this is called, so that an RLE file, written
-  // back as read, need not be read twice.
-  void StopRecording() {
-    recording_ = false;
-    record_ = {};
-  }
-  std::uint64_t Position() const { return position_; }
-  // The first `n` bytes of the file, all of them taken already.
-  std::vector<std::uint8_t> Taken(std::uint64_t n);
-
- private:
-  std::size_t Fill(std::size_t n);
-  const std::uint8_t* data_ = nullptr;  // in memory
-  std::size_t size_ = 0;
-  std::uint64_t position_ = 0;  // bytes taken or skipped
-  TByteSource* source_ = nullptr;
-  std::vector<std::uint8_t> buffer_;
-  std::size_t begin_ = 0, end_ = 0;  // buffered bytes not yet taken
-  std::uint64_t readAheadEnd_ = 0;
-  bool recording_ = false;
-  std::vector<std::uint8_t> record_;
-};
-
-// Makes n bytes available in the buffer where the source has them; returns how many are.
-std::size_t Input::Fill(std::size_t n) {
-  if (end_ - begin_ >= n) return n;
-  if (end_ > begin_) std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
-  end_ -= begin_;
-  begin_ = 0;
-  constexpr std::size_t kBlock = std::size_t{1} << 18;
-  const std::uint64_t sourcePosition = position_ + end_;
-  std::size_t want = n;
-  if (readAheadEnd_ > sourcePosition)
-    want = std::max<std::size_t>(
-        n, static_cast<std::size_t>(std::min<std::uint64_t>(kBlock, readAheadEnd_ - position_)));
-  if (buffer_.size() < want) buffer_.resize(want);
-  end_ += source_->Read(buffer_.data() + end_, want - end_);
-  return std::min(n, end_);
-}
-
-std::span<const std::uint8_t> Input::Take(std::size_t n) {
-  std::span<const std::uint8_t> bytes;
-  if (!source_) {
-    bytes = {data_ + position_, static_cast<std::size_t>(std::min<std::uint64_t>(n, size_ - position_))};
-  } else {
-    const std::size_t got = Fill(n);  // may move the buffer
-    bytes = {buffer_.data() + begin_, got};
-    begin_ += bytes.size();
-    if (recording_) record_.insert(record_.end(), bytes.begin(), bytes.end());
-  }
-  position_ += bytes.size();
-  return bytes;
-}
-
-bool Input::Skip(std::uint64_t n) {
-  if (!source_) {
-    const std::uint64_t skipped = std::min<std::uint64_t>(n, size_ - position_);
-    position_ += skipped;
-    return skipped == n;
-  }
-  while (recording_ && n > 0) {  // kept: read through
-    const std::size_t piece = static_cast<std::size_t>(std::min<std::uint64_t>(n, std::uint64_t{1} << 16));
-    if (Take(piece).size() < piece) return false;
-    n -= piece;
-  }
-  const std::size_t buffered = static_cast<std::size_t>(std::min<std::uint64_t>(n, end_ - begin_));
-  begin_ += buffered;
-  const std::uint64_t skipped = buffered + (n > buffered ? source_->Skip(n - buffered) : 0);
-  position_ += skipped;
-  return skipped == n;
-}
-
-std::vector<std::uint8_t> Input::Taken(std::uint64_t n) {
-  if (!source_) return {data_, data_ + n};
-  record_.resize(static_cast<std::size_t>(n));
-  return std::exchange(record_, {});
-}
 
 struct Header {
   bool core = false;
@@ -180,17 +89,17 @@ bool MasksValid(const std::uint32_t (&masks)[3], int depth) {
   return true;
 }
 
-// Reads the headers, masks and colour table, checking each as soon as its
-// bytes are there. Errors keep the order of the checks: a file that ends
-// inside its headers is short before it is anything else.
-ReadFault ReadHeaders(Input& in, Header& h) {
+// The info header as far as the masks a later version holds.
+using InfoHeaderBytes = std::array<std::uint8_t, kMasksEnd>;
+
+// The file header and the info header's fields; the rest of a longer info
+// header is passed over.
+ReadFault ReadHeaderFields(BitmapInput& in, Header& h, InfoHeaderBytes& ih) {
   const std::span<const std::uint8_t> fileHeader = in.Take(kFileHeaderSize);
   if (fileHeader.empty()) return ReadFault::kEmptyFile;
   if (fileHeader.size() < kFileHeaderSize) return ReadFault::kShort;
   if (fileHeader[kType] != 'B' || fileHeader[kType + 1] != 'M') return ReadFault::kInvalid;
   h.fileSize = Get32(fileHeader.data() + kFileSize);
-  // The info header up to the masks a later version holds; the rest is passed over.
-  std::array<std::uint8_t, kMasksEnd> ih{};
   std::span<const std::uint8_t> bytes = in.Take(4);
   if (bytes.size() < 4) return ReadFault::kShort;
   std::copy(bytes.begin(), bytes.end(), ih.begin());
@@ -218,6 +127,11 @@ ReadFault ReadHeaders(Input& in, Header& h) {
   if (!h.Rle()) in.StopRecording();
   if (h.Rle() && h.headerSize > kMaxKeptHeader) return ReadFault::kInvalid;
   if (!in.Skip(h.headerSize - kept)) return ReadFault::kShort;
+  return ReadFault::kNone;
+}
+
+// What the fields say of the picture, before anything more is read.
+ReadFault CheckHeader(const Header& h) {
   if (h.planes != 1) return ReadFault::kInvalid;
   if (!DepthAndCompressionTaken(h)) return ReadFault::kUnsupported;
   if (h.width < 0) return ReadFault::kBadSize;
@@ -225,12 +139,16 @@ ReadFault ReadHeaders(Input& in, Header& h) {
   // Compressed pictures are always stored bottom row first.
   if (h.Rle() && h.height < 0) return ReadFault::kInvalid;
   if (h.clrUsed > kMaxColorTable) return ReadFault::kInvalid;
-  h.pixelOffset = kFileHeaderSize + std::uint64_t{h.headerSize};
+  return ReadFault::kNone;
+}
+
+// The channel masks: stated for bit fields, else those the depth implies.
+ReadFault ReadMasks(BitmapInput& in, Header& h, const InfoHeaderBytes& ih) {
   if (h.compression == kBitFields) {
     // Headers of 52 bytes and more carry the masks; after a shorter one they follow it.
     const std::uint8_t* at = ih.data() + kMasksInHeader;
     if (h.headerSize < kMasksEnd) {
-      bytes = in.Take(12);
+      const std::span<const std::uint8_t> bytes = in.Take(12);
       if (bytes.size() < 12) return ReadFault::kShort;
       at = bytes.data();
       h.pixelOffset += 12;
@@ -242,15 +160,32 @@ ReadFault ReadHeaders(Input& in, Header& h) {
   } else {
     h.masks[0] = 0xFF0000, h.masks[1] = 0xFF00, h.masks[2] = 0xFF;
   }
+  return ReadFault::kNone;
+}
+
+ReadFault ReadColourTable(BitmapInput& in, Header& h) {
   const std::uint64_t byDepth = h.depth <= 8 ? std::uint64_t{1} << h.depth : 0;
   h.tableEntries = h.core || h.clrUsed == 0 ? byDepth : h.clrUsed;
   h.entrySize = h.core ? 3 : 4;
   const auto tableBytes = static_cast<std::size_t>(h.tableEntries * h.entrySize);
-  bytes = in.Take(tableBytes);
+  const std::span<const std::uint8_t> bytes = in.Take(tableBytes);
   if (bytes.size() < tableBytes) return ReadFault::kShort;
   h.table.assign(bytes.begin(), bytes.end());
   h.pixelOffset += tableBytes;
   return ReadFault::kNone;
+}
+
+// Reads the headers, masks and colour table, checking each as soon as its
+// bytes are there. Errors keep the order of the checks: a file that ends
+// inside its headers is short before it is anything else.
+ReadFault ReadHeaders(BitmapInput& in, Header& h) {
+  InfoHeaderBytes ih{};
+  ReadFault fault = ReadHeaderFields(in, h, ih);
+  if (fault == ReadFault::kNone) fault = CheckHeader(h);
+  if (fault != ReadFault::kNone) return fault;
+  h.pixelOffset = kFileHeaderSize + std::uint64_t{h.headerSize};
+  fault = ReadMasks(in, h, ih);
+  return fault == ReadFault::kNone ? ReadColourTable(in, h) : fault;
 }
 
 TPixelFormat MakeFormat(const Header& h) {
@@ -301,7 +236,7 @@ struct RowsRead {
   std::int64_t partialPixels = -1;
 };
 
-RowsRead DecodeRows(Input& in, std::uint64_t stated, const Header& h, const RowDecoder& decoder,
+RowsRead DecodeRows(BitmapInput& in, std::uint64_t stated, const Header& h, const RowDecoder& decoder,
                     TPixelStore& out) {
   const auto width = static_cast<std::size_t>(h.width);
   const auto rowSize = static_cast<std::uint64_t>(RowSize(h.width, h.depth));
@@ -351,11 +286,20 @@ RowsRead DecodeRows(Input& in, std::uint64_t stated, const Header& h, const RowD
 // The pixels of an uncompressed picture: rows decoded straight into the store,
 // then whatever the file left out, in the colour of zero bytes. A large
 // stretch of it is mapped rather than written: it may be nearly all the picture.
-void DecodeUncompressed(Input& in, const Header& h, const Palette& palette, TPixelStore& out) {
+// Rows come straight from a mapping of the file where it can be mapped, so
+// that no copy of them is made; a file cut short by another program while
+// mapped fails the load (kShort) rather than the program.
+ReadFault DecodeUncompressed(BitmapInput& in, const Header& h, const Palette& palette, TPixelStore& out) {
   const std::uint64_t full = static_cast<std::uint64_t>(RowSize(h.width, h.depth)) * h.Rows();
   const std::uint64_t stated = h.sizeImage != 0 ? std::min<std::uint64_t>(h.sizeImage, full) : full;
   in.ReadAheadUpTo(h.pixelOffset + stated);
-  const RowsRead done = DecodeRows(in, stated, h, MakeRowDecoder(h, palette), out);
+  const RowDecoder decoder = MakeRowDecoder(h, palette);
+  RowsRead done;
+  const auto decode = [&] { done = DecodeRows(in, stated, h, decoder, out); };
+  if (!in.MapUpTo(h.pixelOffset + stated))
+    decode();
+  else if (!in.Mapped().ReadGuarded(decode))
+    return ReadFault::kShort;
   const std::uint32_t missing = h.depth <= 8 ? palette[0] : 0xFF000000u;
   const auto width = static_cast<std::size_t>(h.width), rows = static_cast<std::size_t>(h.Rows());
   const auto read = static_cast<std::size_t>(done.rows);
@@ -369,13 +313,14 @@ void DecodeUncompressed(Input& in, const Header& h, const Palette& palette, TPix
     out.FillByMapping(read * width, (rows - read) * width, missing);
   else
     out.FillByMapping(0, (rows - read) * width, missing);
+  return ReadFault::kNone;
 }
 
 // The RLE data in order, taken from the input in blocks and never past
 // `limit` bytes of it.
 class RleBytes {
  public:
-  RleBytes(Input& in, std::uint64_t limit) : in_(in), left_(limit) {}
+  RleBytes(BitmapInput& in, std::uint64_t limit) : in_(in), left_(limit) {}
   // The next byte; false at the end of the data.
   bool Next(unsigned& byte) {
     if (at_ == block_.size()) {
@@ -391,7 +336,7 @@ class RleBytes {
   std::uint64_t Used() const { return used_; }
 
  private:
-  Input& in_;
+  BitmapInput& in_;
   std::uint64_t left_;
   std::span<const std::uint8_t> block_;
   std::size_t at_ = 0;
@@ -462,7 +407,7 @@ std::uint64_t RleLimit(const Header& h) {
 // RLE data is read only as far as the picture takes it and kept with the
 // headers, as the picture is written back as read while it is unchanged.
 // Pixels it never reaches stay black.
-void DecodeCompressed(Input& in, const Header& h, const Palette& palette, TPixelStore& out,
+void DecodeCompressed(BitmapInput& in, const Header& h, const Palette& palette, TPixelStore& out,
                       std::vector<std::uint8_t>& file) {
   out.FillByMapping(0, out.Size(), 0xFF000000u);
   RleBytes data(in, RleLimit(h));
@@ -486,7 +431,7 @@ void DecodeCompressed(Input& in, const Header& h, const Palette& palette, TPixel
   }
 }
 
-void ReadBitmap(Input& in, TBitmap& into) {
+void ReadBitmap(BitmapInput& in, TBitmap& into) {
   Header h;
   TPixelStore pixels;
   std::vector<std::uint8_t> original;
@@ -502,7 +447,7 @@ void ReadBitmap(Input& in, TBitmap& into) {
       if (h.Rle())
         DecodeCompressed(in, h, palette, pixels, original);
       else
-        DecodeUncompressed(in, h, palette, pixels);
+        fault = DecodeUncompressed(in, h, palette, pixels);
     }
   } catch (const std::bad_alloc&) {
     fault = ReadFault::kNoMemory;
@@ -525,11 +470,11 @@ bool BitmapSizeAllowed(std::int64_t width, std::int64_t height) {
 }
 
 void ReadBitmapFile(const std::uint8_t* data, std::size_t size, TBitmap& into) {
-  Input in(data, size);
+  BitmapInput in(data, size);
   ReadBitmap(in, into);
 }
 
 void ReadBitmapStream(TByteSource& source, TBitmap& into) {
-  Input in(source);
+  BitmapInput in(source);
   ReadBitmap(in, into);
 }

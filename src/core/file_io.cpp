@@ -237,6 +237,10 @@ std::uint64_t TByteSource::Skip(std::uint64_t n) {
   return skipped;
 }
 
+TMappedBytes TByteSource::MapNext(std::uint64_t) {
+  return {};
+}
+
 std::size_t TMemorySource::Read(std::uint8_t* into, std::size_t n) {
   n = std::min(n, size_ - position_);
   if (n > 0) std::memcpy(into, data_ + position_, n);
@@ -263,6 +267,15 @@ std::uint64_t TFileSource::Skip(std::uint64_t n) {
   const std::uint64_t skipped = std::min(n, left);
   if (::lseek(fd_, static_cast<off_t>(skipped), SEEK_CUR) < 0) ThrowReadError();
   return skipped;
+}
+
+TMappedBytes TFileSource::MapNext(std::uint64_t n) {
+  struct stat st {};
+  const off_t at = ::lseek(fd_, 0, SEEK_CUR);
+  if (at < 0 || ::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= at) return {};
+  const std::uint64_t size = std::min(n, static_cast<std::uint64_t>(st.st_size - at));
+  if (size > SIZE_MAX) return {};
+  return TMappedBytes::Map(fd_, static_cast<std::uint64_t>(at), static_cast<std::size_t>(size));
 }
 
 FileDescriptor OpenRegularFile(const std::string& path, struct stat* status) {

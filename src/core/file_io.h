@@ -12,6 +12,8 @@
 #include <optional>
 #include <string>
 
+#include "core/mapped_file.h"
+
 // Closes its descriptor on every way out.
 class FileDescriptor {
  public:
@@ -42,6 +44,9 @@ class TByteSource {
   virtual std::size_t Read(std::uint8_t* into, std::size_t n) = 0;
   // Passes over up to n bytes and returns how many (fewer at the end).
   virtual std::uint64_t Skip(std::uint64_t n);
+  // The next n bytes (fewer at the end) mapped into memory, without reading
+  // them or moving the position; empty where the source cannot map them.
+  virtual TMappedBytes MapNext(std::uint64_t n);
 };
 
 // Bytes already in memory, handed out in order.
@@ -63,6 +68,7 @@ class TFileSource : public TByteSource {
   explicit TFileSource(int fd) : fd_(fd) {}
   std::size_t Read(std::uint8_t* into, std::size_t n) override;
   std::uint64_t Skip(std::uint64_t n) override;
+  TMappedBytes MapNext(std::uint64_t n) override;
 
  private:
   int fd_;

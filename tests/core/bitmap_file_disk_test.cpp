@@ -136,6 +136,47 @@ TEST_F(BitmapFileOnDisk, LargeFilesReadInPiecesAsInMemory) {
   }
 }
 
+// Rows are read from a mapping of the file. One cut short by another program
+// once mapped fails the load with the read error, again and again, where the
+// system would end the program; the picture stays. A fault outside a guarded
+// read still ends the program as the system would.
+TEST_F(BitmapFileOnDisk, FileCutShortWhileMappedFailsTheLoadNotTheProgram) {
+  TestBmp s{.width = 1024, .height = 64, .depth = 24};
+  s.pixels.assign(1024u * 64u * 3u, 0x5A);
+  const Bytes file = MakeBmp(s);
+  const std::string path = Path("cut.bmp");
+  struct CutOnceMapped : TFileSource {
+    CutOnceMapped(int fd, std::string path) : TFileSource(fd), path(std::move(path)) {}
+    TMappedBytes MapNext(std::uint64_t n) override {
+      TMappedBytes mapped = TFileSource::MapNext(n);
+      EXPECT_FALSE(mapped.Empty());
+      EXPECT_EQ(::truncate(path.c_str(), 8192), 0);
+      return mapped;
+    }
+    std::string path;
+  };
+  for (int round = 0; round < 2; ++round) {
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+    const FileDescriptor fd = OpenRegularFile(path);
+    CutOnceMapped source(fd.Get(), path);
+    TBitmap b;
+    MakeDisc(b, 8);
+    EXPECT_EQ(Failure([&] { ReadBitmapStream(source, b); }), "ストリームからの読み込みエラー");
+    EXPECT_EQ(b.Width(), 8);
+    EXPECT_EQ(b.Canvas()->Pixel(4, 4), clRed);
+  }
+  EXPECT_EXIT(
+      {
+        const FileDescriptor fd = OpenRegularFile(path);
+        const TMappedBytes mapped = TMappedBytes::Map(fd.Get(), 0, 65536);
+        ::truncate(path.c_str(), 0);
+        std::exit(mapped.Data()[20000]);
+      },
+      // SIGBUS, or SIGABRT where a sanitizer reports it first; never a normal exit.
+      [](int status) { return WIFSIGNALED(status); }, "");
+}
+
 TEST_F(BitmapFileOnDisk, OpenAndCreateFailuresNameTheFullPath) {
   TBitmap b;
   MakeSample(b, TPixelFormat{});

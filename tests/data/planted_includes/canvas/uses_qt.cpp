@@ -1,0 +1,2 @@
+// Planted: Qt in a window of the program.
+#include <QtWidgets/QWidget>

@@ -1,0 +1,2 @@
+// Planted: Qt in the core.
+#include <QImage>

@@ -1,0 +1,2 @@
+// Planted: the core reaching up into the toolkit.
+#include "toolkit/toolkit.h"
