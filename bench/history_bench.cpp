@@ -28,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "app/save_state.h"
 #include "app/startup.h"
 #include "brush/brush_window.h"
 #include "canvas/canvas_window.h"
@@ -184,10 +185,15 @@ void Autosave(int rounds) {
     Form1->Image2MouseUp(Form1->Image2, mbLeft, 0, 100 + i * 30, 100);
   };
   const auto tick = [] {
-    const std::optional<std::uint64_t> before = Form1->AutosavedChangeCount;
+    TRecoveryFile& recovery = Form1->SaveState->Recovery();
+    const auto written = [&] {
+      std::error_code error;
+      return std::filesystem::last_write_time(recovery.Path(), error);
+    };
+    const auto before = written();
     const Timed t = Time([] { Form1->Timer1Timer(Form1->Timer1); });
-    if (Form1->AutosavedChangeCount == before) std::printf("(the tick wrote nothing)\n");
-    Form1->Recovery->WaitIdle();
+    recovery.WaitIdle();
+    if (written() == before) std::printf("(the tick wrote nothing)\n");
     return t;
   };
   std::vector<Timed> first, later, copy, write;
@@ -196,8 +202,8 @@ void Autosave(int rounds) {
     // A resize makes the next copy a whole one, into memory reserved beforehand.
     Form1->SetClientWidth(kWidth - 1);
     Form1->SetClientWidth(kWidth);
-    Form1->Recovery->Reserve(static_cast<std::size_t>(kWidth) * kHeight);
-    Form1->Recovery->WaitIdle();
+    Form1->SaveState->Recovery().Reserve(static_cast<std::size_t>(kWidth) * kHeight);
+    Form1->SaveState->Recovery().WaitIdle();
     dab(i);
     first.push_back(tick());
     dab(i + 1);
@@ -205,7 +211,8 @@ void Autosave(int rounds) {
     copy.push_back(Time([&] { std::memcpy(buffer.data(), Canvas().Bits(), buffer.size() * 4); }));
   }
   for (int i = 0; i < rounds; ++i)
-    write.push_back(Time([] { Canvas().SaveToFile(Form1->Recovery->Path() + ".reference.bmp"); }));
+    write.push_back(
+        Time([] { Canvas().SaveToFile(Form1->SaveState->Recovery().Path() + ".reference.bmp"); }));
   PrintRow("first autosave (the whole picture copied)", first, 5);
   PrintRow("later autosave (a dab changed since)", later, 5);
   PrintRow("reference: a plain copy of the picture", copy);

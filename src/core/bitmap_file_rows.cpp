@@ -1,6 +1,7 @@
 #include "core/bitmap_file_rows.h"
 
 #include "core/bitmap_file_layout.h"
+#include "core/cpu_features.h"
 #include "core/pixel_format.h"
 
 #if defined(__x86_64__)
@@ -56,8 +57,7 @@ std::size_t Copy32Sse2(const std::uint8_t* src, std::uint32_t* dst, std::size_t 
 void Widen24(const std::uint8_t* src, std::uint32_t* dst, std::size_t n) {
   std::size_t x = 0;
 #if defined(__x86_64__)
-  static const bool ssse3 = __builtin_cpu_supports("ssse3");
-  if (ssse3) x = Widen24Ssse3(src, dst, n);
+  if (CpuFeatures().ssse3) x = Widen24Ssse3(src, dst, n);
 #endif
   // Four pixels from three little-endian words: B0 G0 R0 B1 | G1 R1 B2 G2 | R2 B3 G3 R3.
   for (; x + 4 <= n; x += 4) {
