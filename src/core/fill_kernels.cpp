@@ -28,6 +28,12 @@ void StringStore(std::uint32_t* p, std::size_t n, std::uint32_t word) {
 __attribute__((target("avx2"))) void FillWordsAvx2(std::uint32_t* p, std::size_t n, std::uint32_t word) {
   const __m256i v = _mm256_set1_epi32(static_cast<int>(word));
   std::size_t i = 0;
+  if (n >= 16) {
+    // One store at the start, then stores on 32-byte boundaries, which never
+    // straddle two cache lines.
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
+    i = (32 - (reinterpret_cast<std::uintptr_t>(p) & 31)) / 4;
+  }
   for (; i + 32 <= n; i += 32) {
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(p + i), v);
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(p + i + 8), v);
@@ -57,7 +63,26 @@ void FillWordsSse2(std::uint32_t* p, std::size_t n, std::uint32_t word) {
     for (; i < n; ++i) p[i] = word;
 }
 
+__attribute__((target("avx2"))) void FillBlockAvx2(std::uint32_t* p, std::size_t stride, std::size_t n,
+                                                   std::size_t rows, std::uint32_t word) {
+  for (; rows > 0; --rows, p += stride) FillWordsAvx2(p, n, word);
+}
+
+void FillBlockSse2(std::uint32_t* p, std::size_t stride, std::size_t n, std::size_t rows,
+                   std::uint32_t word) {
+  for (; rows > 0; --rows, p += stride) FillWordsSse2(p, n, word);
+}
+
 }  // namespace
+
+void FillBlock(std::uint32_t* p, std::size_t stride, std::size_t n, std::size_t rows, std::uint32_t word) {
+  if (n >= kStringStoreWords / 4)
+    for (; rows > 0; --rows, p += stride) FillWords(p, n, word);
+  else if (CpuFeatures().avx2)
+    FillBlockAvx2(p, stride, n, rows, word);
+  else
+    FillBlockSse2(p, stride, n, rows, word);
+}
 
 void FillWords(std::uint32_t* p, std::size_t n, std::uint32_t word) {
   if (n >= kStringStoreWords)
@@ -71,6 +96,9 @@ void FillWords(std::uint32_t* p, std::size_t n, std::uint32_t word) {
 // Elsewhere the compiler's own vectorisation of a plain fill serves.
 void FillWords(std::uint32_t* p, std::size_t n, std::uint32_t word) {
   std::fill_n(p, n, word);
+}
+void FillBlock(std::uint32_t* p, std::size_t stride, std::size_t n, std::size_t rows, std::uint32_t word) {
+  for (; rows > 0; --rows, p += stride) std::fill_n(p, n, word);
 }
 #endif
 

@@ -12,6 +12,8 @@ namespace raster {
 
 // Stores `word` into p[0 .. n): vector stores, as wide as the processor has.
 void FillWords(std::uint32_t* p, std::size_t n, std::uint32_t word);
+// The same into `rows` runs of n words, `stride` words apart: a rectangle.
+void FillBlock(std::uint32_t* p, std::size_t stride, std::size_t n, std::size_t rows, std::uint32_t word);
 
 // The same for short runs, as thin lines and small shapes paint them, without a call.
 inline void FillRun(std::uint32_t* p, int n, std::uint32_t word) {

@@ -88,13 +88,7 @@ void TCanvas::FillRect(const TRect& r) {
   if (r.IsEmpty() || brush_.Style() == bsClear) return;
   SpanWriter out(owner_, clip_.get());
   const std::uint32_t word = owner_.StoredPixel(brush_.Color());
-  const RowRange rows = VisibleRows(out, r.Top, r.Bottom);
-  if (!clip_ && r.Left <= 0 && r.Right >= out.Width()) {
-    // Whole rows are one contiguous run of the store.
-    out.FillWholeRows(static_cast<int>(rows.first), static_cast<int>(rows.last), word);
-    return out.Commit();
-  }
-  for (std::int64_t y = rows.first; y < rows.last; ++y) out.Fill(y, {r.Left, r.Right}, word);
+  out.FillBox(r.Left, r.Top, r.Right, r.Bottom, word);
   out.Commit();
 }
 

@@ -13,6 +13,23 @@ void SpanWriter::FillClipped(int y, int x0, int x1, std::uint32_t word) {
   }
 }
 
+void SpanWriter::FillBox(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1,
+                         std::uint32_t word) {
+  const int left = static_cast<int>(std::max<std::int64_t>(x0, 0));
+  const int right = static_cast<int>(std::min<std::int64_t>(x1, width_));
+  const int top = static_cast<int>(std::max<std::int64_t>(y0, 0));
+  const int bottom = static_cast<int>(std::min<std::int64_t>(y1, height_));
+  if (left >= right || top >= bottom) return;
+  if (clip_) {
+    for (int y = top; y < bottom; ++y) FillClipped(y, left, right, word);
+    return;
+  }
+  if (left == 0 && right == width_) return FillWholeRows(top, bottom, word);
+  FillBlock(bitmap_.Announce(left, top, right, bottom) + left, static_cast<std::size_t>(width_),
+            static_cast<std::size_t>(right - left), static_cast<std::size_t>(bottom - top), word);
+  Grow(left, top, right, bottom);
+}
+
 void SpanWriter::FillWholeRows(int first, int last, std::uint32_t word) {
   if (first >= last) return;
   const auto count = static_cast<std::size_t>(last - first) * static_cast<std::size_t>(width_);

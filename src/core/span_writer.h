@@ -33,29 +33,39 @@ class SpanWriter {
   }
   // Fills the rows first <= y < last (all on the bitmap) with one span each,
   // taken in order from spanOfNextRow(), exactly as Fill would: the loop a
-  // wide line spends its time in.
+  // wide line spends its time in. Rows go by the tile row, each tile row's
+  // box announced once.
   template <class SpanSource>
   void FillRows(int first, int last, SpanSource&& spanOfNextRow, std::uint32_t word) {
     if (clip_) {
       for (int y = first; y < last; ++y) Fill(y, spanOfNextRow(), word);
       return;
     }
-    int minX = INT_MAX, maxX = INT_MIN, top = INT_MAX, bottom = INT_MIN;
-    for (int y = first; y < last; ++y) {
-      const Span s = spanOfNextRow();
-      const int x0 = static_cast<int>(std::max<std::int64_t>(s.x0, 0));
-      const int x1 = static_cast<int>(std::min<std::int64_t>(s.x1, width_));
-      if (x0 >= x1) continue;
-      FillRun(bitmap_.Announce(x0, y, x1, y + 1) + x0, x1 - x0, word);
-      minX = std::min(minX, x0);
-      maxX = std::max(maxX, x1);
-      top = std::min(top, y);
-      bottom = y + 1;
+    int x0[TPixelWatcher::kTileSize], x1[TPixelWatcher::kTileSize];
+    for (int y = first; y < last;) {
+      const int end = std::min(last, (y | (TPixelWatcher::kTileSize - 1)) + 1);
+      int left = INT_MAX, right = INT_MIN, top = INT_MAX, bottom = INT_MIN;
+      for (int k = 0; k < end - y; ++k) {
+        const Span s = spanOfNextRow();
+        x0[k] = static_cast<int>(std::max<std::int64_t>(s.x0, 0));
+        x1[k] = static_cast<int>(std::min<std::int64_t>(s.x1, width_));
+        if (x0[k] >= x1[k]) continue;
+        left = std::min(left, x0[k]);
+        right = std::max(right, x1[k]);
+        top = std::min(top, y + k);
+        bottom = y + k + 1;
+      }
+      if (top < bottom) {
+        std::uint32_t* row = bitmap_.Announce(left, top, right, bottom);
+        for (int k = top - y; k < bottom - y; ++k, row += width_)
+          if (x0[k] < x1[k]) FillRun(row + x0[k], x1[k] - x0[k], word);
+        Grow(left, top, right, bottom);
+      }
+      y = end;
     }
-    if (top < bottom) Grow(minX, top, maxX, bottom);
   }
-  // Rows first <= y < last whole (on the bitmap, no clip region): one run of the store.
-  void FillWholeRows(int first, int last, std::uint32_t word);
+  // The box x0 <= x < x1, y0 <= y < y1 (cut at the bitmap's edges and at the clip region).
+  void FillBox(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1, std::uint32_t word);
   // Copies words into row y, x0 <= x < x1 (inside the bitmap); from[0] goes to x0.
   void Copy(int y, int x0, int x1, const std::uint32_t* from);
 
@@ -76,6 +86,8 @@ class SpanWriter {
 
  private:
   void FillClipped(int y, int x0, int x1, std::uint32_t word);
+  // Rows first <= y < last whole (on the bitmap, no clip region): one run of the store.
+  void FillWholeRows(int first, int last, std::uint32_t word);
   TBitmap& bitmap_;
   const TRegion* clip_;
   int width_, height_;
