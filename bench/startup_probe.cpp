@@ -3,10 +3,11 @@
 // "Canvas - Daubix", by default; tool windows and splash-like windows that
 // come first do not count), and its resident memory two seconds after start.
 // Every run starts alike: the layout file beside the program is removed
-// first, and the program gets a fresh, empty configuration and state folder
-// (XDG_CONFIG_HOME, XDG_STATE_HOME, and XDG_RUNTIME_DIR), so neither a layout nor a recovery file
-// from an earlier run or from the user's own use plays a part. Runs the
-// program several times and prints each run and the median.
+// first, and the program gets fresh, empty configuration, state and runtime
+// folders (XDG_CONFIG_HOME, XDG_STATE_HOME, XDG_RUNTIME_DIR), so neither a
+// layout nor a recovery file from an earlier run or from the user's own use
+// plays a part. Runs the program several times and prints each run and the
+// median.
 //
 // With --reference, a reference program (bench's empty_window: an empty Qt
 // main window with a menu) is started in the same way, alternating with the
