@@ -3,12 +3,19 @@
 // "Canvas - Daubix", by default; tool windows and splash-like windows that
 // come first do not count), and its resident memory two seconds after start.
 // Every run starts alike: the layout file beside the program is removed
-// first, and the program gets a fresh, empty configuration and state folder
-// (XDG_CONFIG_HOME, XDG_STATE_HOME), so neither a layout nor a recovery file
-// from an earlier run or from the user's own use plays a part. Runs the
-// program several times and prints each run and the median.
+// first, and the program gets fresh, empty configuration, state and runtime
+// folders (XDG_CONFIG_HOME, XDG_STATE_HOME, XDG_RUNTIME_DIR), so neither a
+// layout nor a recovery file from an earlier run or from the user's own use
+// plays a part. Runs the program several times and prints each run and the
+// median.
 //
-//   DISPLAY=:120 startup_probe [-n runs] [--caption TEXT] program [args...]
+// With --reference, a reference program (bench's empty_window: an empty Qt
+// main window with a menu) is started in the same way, alternating with the
+// program and in turns first, so that both see the same load; the medians of
+// both and the program's ratios to the reference are printed last.
+//
+//   DISPLAY=:120 startup_probe [-n runs] [--caption TEXT]
+//       [--reference PROGRAM [--reference-caption TEXT]] [--] program [args...]
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <signal.h>
@@ -23,6 +30,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -76,11 +84,23 @@ double WaitForCaptionedMap(Display* display, const std::string& caption, Clock::
     while (XPending(display) > 0) {
       XEvent event;
       XNextEvent(display, &event);
-      if (event.type == MapNotify) {
+      if (event.type == CreateNotify) {
+        // A window manager maps the window inside its frame, which the root
+        // does not hear of: the window itself is asked to report its mapping.
+        const Window window = event.xcreatewindow.window;
+        XSelectInput(display, window, PropertyChangeMask | StructureNotifyMask);
+        XWindowAttributes attributes;
+        if (XGetWindowAttributes(display, window, &attributes) && attributes.map_state != IsUnmapped) {
+          if (Caption(display, window) == caption) return since();
+          mappedUnnamed.push_back(window);
+        }
+      } else if (event.type == MapNotify) {
         const Window window = event.xmap.window;
         if (Caption(display, window) == caption) return since();
-        XSelectInput(display, window, PropertyChangeMask | StructureNotifyMask);
-        mappedUnnamed.push_back(window);
+        if (std::find(mappedUnnamed.begin(), mappedUnnamed.end(), window) == mappedUnnamed.end()) {
+          XSelectInput(display, window, PropertyChangeMask | StructureNotifyMask);
+          mappedUnnamed.push_back(window);
+        }
       } else if (event.type == PropertyNotify) {
         const Window window = event.xproperty.window;
         if (std::find(mappedUnnamed.begin(), mappedUnnamed.end(), window) != mappedUnnamed.end() &&
@@ -105,13 +125,24 @@ int IgnoreXErrors(Display*, XErrorEvent*) {
   return 0;
 }
 
-Measurement MeasureOnce(Display* display, char** command, const std::string& caption,
-                        const std::filesystem::path& layoutFile, const std::filesystem::path& scratch) {
+// One program to measure: its command, the caption of its window and the
+// layout file it may leave beside itself.
+struct Subject {
+  char** command = nullptr;
+  std::string caption;
+  std::filesystem::path layoutFile;
+  std::vector<double> maps;
+  std::vector<long> rss;
+};
+
+Measurement MeasureOnce(Display* display, const Subject& subject, const std::filesystem::path& scratch) {
   std::error_code ignored;
-  std::filesystem::remove(layoutFile, ignored);
+  std::filesystem::remove(subject.layoutFile, ignored);
   std::filesystem::remove_all(scratch, ignored);
   std::filesystem::create_directories(scratch / "config");
   std::filesystem::create_directories(scratch / "state");
+  std::filesystem::create_directories(scratch / "runtime");
+  std::filesystem::permissions(scratch / "runtime", std::filesystem::perms::owner_all);
   XSelectInput(display, DefaultRootWindow(display), SubstructureNotifyMask);
   XSync(display, True);  // drop anything left from the previous run
   Measurement m;
@@ -120,47 +151,95 @@ Measurement MeasureOnce(Display* display, char** command, const std::string& cap
   if (pid == 0) {
     setenv("XDG_CONFIG_HOME", (scratch / "config").c_str(), 1);
     setenv("XDG_STATE_HOME", (scratch / "state").c_str(), 1);
-    execvp(command[0], command);
+    setenv("XDG_RUNTIME_DIR", (scratch / "runtime").c_str(), 1);
+    execvp(subject.command[0], subject.command);
     _exit(127);
   }
-  m.mapMs = WaitForCaptionedMap(display, caption, start);
+  m.mapMs = WaitForCaptionedMap(display, subject.caption, start);
   std::this_thread::sleep_until(start + std::chrono::seconds(2));
   m.rssKiB = ResidentKiB(pid);
   kill(pid, SIGTERM);
   waitpid(pid, nullptr, 0);
   XSelectInput(display, DefaultRootWindow(display), NoEventMask);
-  std::filesystem::remove(layoutFile, ignored);
+  std::filesystem::remove(subject.layoutFile, ignored);
   std::filesystem::remove_all(scratch, ignored);
   return m;
+}
+
+template <class T>
+T Median(std::vector<T> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+void MeasureAndPrint(Display* display, Subject& subject, const std::filesystem::path& scratch, int run) {
+  const Measurement m = MeasureOnce(display, subject, scratch);
+  std::printf("run %d: \"%s\" mapped after %.1f ms, resident %.1f MiB at 2 s\n", run, subject.caption.c_str(),
+              m.mapMs, m.rssKiB / 1024.0);
+  std::fflush(stdout);
+  subject.maps.push_back(m.mapMs);
+  subject.rss.push_back(m.rssKiB);
+}
+
+void PrintMedian(const Subject& subject) {
+  std::printf("median: %.1f ms to \"%s\", %.1f MiB resident\n", Median(subject.maps), subject.caption.c_str(),
+              Median(subject.rss) / 1024.0);
+}
+
+// The layout file lives beside the program; nothing when there is no program.
+std::optional<std::filesystem::path> LayoutFileOf(const char* program) {
+  std::error_code error;
+  const std::filesystem::path path = std::filesystem::canonical(program, error);
+  if (error) {
+    std::fprintf(stderr, "no program at %s\n", program);
+    return std::nullopt;
+  }
+  return path.parent_path() / "Daubix.ini";
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   int runs = 5;
-  std::string caption = "Canvas - Daubix";
+  Subject program{.caption = "Canvas - Daubix"};
+  Subject reference{.caption = "Empty - Reference"};
+  const char* referenceProgram = nullptr;
+  char* referenceCommand[2] = {nullptr, nullptr};
   int first = 1;
   while (first + 1 < argc && argv[first][0] == '-') {
+    if (std::strcmp(argv[first], "--") == 0) {
+      ++first;
+      break;
+    }
     if (std::strcmp(argv[first], "-n") == 0)
       runs = std::max(1, std::atoi(argv[first + 1]));
     else if (std::strcmp(argv[first], "--caption") == 0)
-      caption = argv[first + 1];
+      program.caption = argv[first + 1];
+    else if (std::strcmp(argv[first], "--reference") == 0)
+      referenceProgram = argv[first + 1];
+    else if (std::strcmp(argv[first], "--reference-caption") == 0)
+      reference.caption = argv[first + 1];
     else
       break;
     first += 2;
   }
   if (first >= argc || argv[first][0] == '-') {
-    std::fprintf(stderr, "usage: startup_probe [-n runs] [--caption TEXT] program [args...]\n");
+    std::fprintf(stderr,
+                 "usage: startup_probe [-n runs] [--caption TEXT] [--reference PROGRAM "
+                 "[--reference-caption TEXT]] [--] program [args...]\n");
     return 2;
   }
-  // The layout file lives beside the program.
-  std::error_code error;
-  const std::filesystem::path program = std::filesystem::canonical(argv[first], error);
-  if (error) {
-    std::fprintf(stderr, "no program at %s\n", argv[first]);
-    return 2;
+  const auto layoutFile = LayoutFileOf(argv[first]);
+  if (!layoutFile) return 2;
+  program.command = argv + first;
+  program.layoutFile = *layoutFile;
+  if (referenceProgram) {
+    const auto referenceLayout = LayoutFileOf(referenceProgram);
+    if (!referenceLayout) return 2;
+    referenceCommand[0] = const_cast<char*>(referenceProgram);
+    reference.command = referenceCommand;
+    reference.layoutFile = *referenceLayout;
   }
-  const std::filesystem::path layoutFile = program.parent_path() / "Daubix.ini";
   const std::filesystem::path scratch =
       std::filesystem::temp_directory_path() / ("daubix-startup-probe-" + std::to_string(getpid()));
   Display* display = XOpenDisplay(nullptr);
@@ -169,19 +248,24 @@ int main(int argc, char** argv) {
     return 1;
   }
   XSetErrorHandler(IgnoreXErrors);
-  std::vector<double> maps;
-  std::vector<long> rss;
   for (int i = 0; i < runs; ++i) {
-    const Measurement m = MeasureOnce(display, argv + first, caption, layoutFile, scratch);
-    std::printf("run %d: \"%s\" mapped after %.1f ms, resident %.1f MiB at 2 s\n", i + 1, caption.c_str(),
-                m.mapMs, m.rssKiB / 1024.0);
-    maps.push_back(m.mapMs);
-    rss.push_back(m.rssKiB);
+    // In turns first, so that neither always starts after the other's exit.
+    const bool referenceFirst = referenceProgram && i % 2 == 1;
+    if (referenceFirst) MeasureAndPrint(display, reference, scratch, i + 1);
+    MeasureAndPrint(display, program, scratch, i + 1);
+    if (referenceProgram && !referenceFirst) MeasureAndPrint(display, reference, scratch, i + 1);
   }
-  std::sort(maps.begin(), maps.end());
-  std::sort(rss.begin(), rss.end());
-  std::printf("median: %.1f ms to \"%s\", %.1f MiB resident\n", maps[maps.size() / 2], caption.c_str(),
-              rss[rss.size() / 2] / 1024.0);
+  PrintMedian(program);
+  bool failed = std::any_of(program.maps.begin(), program.maps.end(), [](double ms) { return ms < 0; });
+  if (referenceProgram) {
+    PrintMedian(reference);
+    std::printf(
+        "ratio to the reference: %.2fx the time to the window (goal 1.1x), %.2fx the resident memory "
+        "(goal 1.0x)\n",
+        Median(program.maps) / Median(reference.maps),
+        static_cast<double>(Median(program.rss)) / static_cast<double>(Median(reference.rss)));
+    failed |= std::any_of(reference.maps.begin(), reference.maps.end(), [](double ms) { return ms < 0; });
+  }
   XCloseDisplay(display);
-  return std::any_of(maps.begin(), maps.end(), [](double ms) { return ms < 0; }) ? 1 : 0;
+  return failed ? 1 : 0;
 }

@@ -171,7 +171,6 @@ QMenuBar* TForm::Impl::EnsureMenuBar() {
 TForm::TForm() : impl_(std::make_unique<Impl>()) {
   impl_->window = new FormWidget(this);
   impl_->client = new QWidget(impl_->window);
-  impl_->window->winId();  // the platform window knows the frame before the first show
   impl_->window->PlaceChildren();
 }
 
@@ -195,6 +194,9 @@ void TForm::SetCaption(const std::string& c) {
 
 QMargins TForm::Impl::Frame() {
   QMargins& lastSeen = gLastSeenFrame[HasFixedSize(window)];
+  // The platform window is made when first needed, once the border and style
+  // are set: each one made costs round trips and the icons sent to the display.
+  window->winId();
   // Qt learns the frame once the window manager has drawn it (or estimated it).
   if (const QWindow* handle = window->windowHandle(); handle && !handle->frameMargins().isNull()) {
     frame = handle->frameMargins();
@@ -356,8 +358,10 @@ void TForm::SetVisible(bool v) {
   // Native Wayland places windows where the compositor likes: tool windows
   // at least stay with the main window.
   const TForm* main = Application ? Application->MainForm() : nullptr;
-  if (main && main != this && QGuiApplication::platformName() == QLatin1String("wayland"))
+  if (main && main != this && QGuiApplication::platformName() == QLatin1String("wayland")) {
+    w->winId();
     w->windowHandle()->setTransientParent(main->Widget()->windowHandle());
+  }
   if (impl_->hiddenGeometry && w->geometry() != *impl_->hiddenGeometry)
     w->setGeometry(*impl_->hiddenGeometry);
   impl_->hiddenGeometry.reset();
@@ -407,7 +411,6 @@ void TForm::SetBorderStyle(TFormBorderStyle b) {
   QWidget* w = impl_->window;
   const bool wasVisible = w->isVisible();
   w->setWindowFlags(FlagsFor(b, impl_->formStyle));
-  w->winId();
   impl_->ForgetFrameEstimate();  // another border, another frame
   if (b != bsSizeable) {
     w->setFixedSize(w->size());
@@ -424,7 +427,6 @@ void TForm::SetFormStyle(TFormStyle s) {
   QWidget* w = impl_->window;
   const bool wasVisible = w->isVisible();
   w->setWindowFlags(FlagsFor(impl_->borderStyle, s));
-  w->winId();
   impl_->ForgetFrameEstimate();
   if (wasVisible) w->show();
 }
