@@ -71,11 +71,41 @@ struct Painted {
   }
 };
 
-// Paints steps i <= k < end, which lie within one tile along the major axis:
-// gathers the pixels that are on the bitmap and in the clip region first,
-// then announces the box around them (at most two tiles) and writes them.
-void PaintPiece(SpanWriter& out, ThinLine& l, std::int64_t i, std::int64_t end, std::uint32_t word,
-                Painted& painted) {
+// Paints steps i <= k < end, which lie within one tile along the major axis,
+// where no clip region cuts the line and every step's pixel is on the bitmap:
+// announces the box the steps can reach (at most two tiles), then steps an
+// index through it.
+void PaintOpenPiece(SpanWriter& out, ThinLine& l, std::int64_t i, std::int64_t end, std::uint32_t word,
+                    Painted& painted) {
+  const std::int64_t len = end - i, a0 = l.a0 + l.step * i, a1 = a0 + l.step * (len - 1);
+  // The minor coordinate moves at most one pixel a step, in db's direction.
+  const std::int64_t b0 = l.twoDb >= 0 ? l.b : l.b - (len - 1), b1 = b0 + len;
+  const std::int64_t aLo = std::min(a0, a1), aHi = std::max(a0, a1) + 1;
+  const std::int64_t stride = out.Stride();
+  std::uint32_t* const base = l.xMajor ? out.AnnounceBox(static_cast<int>(aLo), static_cast<int>(b0),
+                                                         static_cast<int>(aHi), static_cast<int>(b1))
+                                       : out.AnnounceBox(static_cast<int>(b0), static_cast<int>(aLo),
+                                                         static_cast<int>(b1), static_cast<int>(aHi));
+  const std::int64_t majorStep = l.xMajor ? l.step : l.step * stride, minorStep = l.xMajor ? stride : 1;
+  std::int64_t index = l.xMajor ? (l.b - b0) * stride + a0 : (a0 - aLo) * stride + l.b;
+  painted.Add(a0, l.b);
+  for (std::int64_t k = 0; k < len; ++k) {
+    base[index] = word;
+    if (k + 1 == len) painted.Add(a1, l.b);
+    index += majorStep;
+    l.r += l.twoDb;
+    if (l.r >= l.twoN)
+      l.r -= l.twoN, ++l.b, index += minorStep;
+    else if (l.r < 0)
+      l.r += l.twoN, --l.b, index -= minorStep;
+  }
+}
+
+// The same where a clip region or the bitmap's edge may cut the steps:
+// gathers the pixels that are painted first, then announces the box around
+// them and writes them.
+void PaintCutPiece(SpanWriter& out, ThinLine& l, std::int64_t i, std::int64_t end, std::uint32_t word,
+                   Painted& painted) {
   struct Pixel {
     int x, y;
   };
@@ -100,6 +130,17 @@ void PaintPiece(SpanWriter& out, ThinLine& l, std::int64_t i, std::int64_t end, 
       out.AnnounceBox(left, top, std::max(first.x, last.x) + 1, std::max(first.y, last.y) + 1);
   const std::int64_t stride = out.Stride();
   for (int p = 0; p < count; ++p) base[(pixels[p].y - top) * stride + pixels[p].x] = word;
+}
+
+void PaintPiece(SpanWriter& out, ThinLine& l, std::int64_t i, std::int64_t end, std::uint32_t word,
+                Painted& painted) {
+  const std::int64_t len = end - i;
+  const bool onBitmap =
+      l.twoDb >= 0 ? l.b >= 0 && l.b + len <= l.minorLimit : l.b - (len - 1) >= 0 && l.b < l.minorLimit;
+  if (!out.Clip() && onBitmap)
+    PaintOpenPiece(out, l, i, end, word, painted);
+  else
+    PaintCutPiece(out, l, i, end, word, painted);
 }
 
 }  // namespace
