@@ -82,17 +82,9 @@ void TForm1::FormResize(TObject* /*Sender*/) {
 }
 
 void TForm1::FitCanvasToClient() {
-  // Before the first show there is nothing to undo (FormShow forgets every
-  // step): the history is cleared rather than given a step, whose closing
-  // would set aside its spare tiles, megabytes touched, before anyone paints.
-  if (!Visible()) {
-    ResizeImageWhite(Image1, Image1->Width(), Image1->Height());
-    History->Clear();
-  } else {
-    const TPictureHistory::Command resize(*History, true);
-    // The client area in device pixels, which the image fills.
-    ResizeImageWhite(Image1, Image1->Width(), Image1->Height());
-  }
+  const TPictureHistory::Command resize(*History, true);
+  // The client area in device pixels, which the image fills.
+  ResizeImageWhite(Image1, Image1->Width(), Image1->Height());
   Image1->Canvas()->Brush->SetColor(CurrentColor);
 }
 

@@ -154,11 +154,8 @@ TEST_F(EditTest, ItemsAreEnabledExactlyWhenThereIsAStep) {
     EXPECT_EQ(Form1->R1->Enabled(), redo) << when;
   };
   expectItems(false, false, "at start");
-  // Tile memory is set aside by the first step, not by start-up.
-  EXPECT_EQ(Form1->History->SpareBytes(), 0u);
   Click(10, 10);
   expectItems(true, false, "after a dot");
-  EXPECT_GT(Form1->History->SpareBytes(), 0u);
   Form1->U1->Click();
   expectItems(false, true, "after undo");
   Form1->Image1MouseDown(Form1->Image1, mbRight, ssRight, 300, 300);  // a colour pick changes nothing
