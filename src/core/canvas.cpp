@@ -26,9 +26,11 @@ TColor TCanvas::Pixel(int x, int y) const {
 }
 
 void TCanvas::SetPixel(int x, int y, TColor c) {
-  raster::SpanWriter out(owner_, clip_.get());
-  out.Fill(y, {x, std::int64_t{x} + 1}, owner_.StoredPixel(c));
-  out.Commit();
+  if (x < 0 || y < 0 || x >= owner_.Width() || y >= owner_.Height()) return;
+  if (clip_ && !clip_->Contains(x, y)) return;
+  // One pixel: its own box, announced, without a writer's bookkeeping.
+  raster::SpanWriter(owner_, nullptr).AnnounceBox(x, y, x + 1, y + 1)[x] = owner_.StoredPixel(c);
+  owner_.MarkDirty(Rect(x, y, x + 1, y + 1));
 }
 
 void TCanvas::MoveTo(int x, int y) {

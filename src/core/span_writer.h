@@ -70,7 +70,8 @@ class SpanWriter {
   void Copy(int y, int x0, int x1, const std::uint32_t* from);
 
   // The box x0 <= x < x1, y0 <= y < y1 on the bitmap, announced as a whole,
-  // for a caller that writes only inside it and tells Grow what it wrote:
+  // for a caller that writes only inside it and tells Grow (or the bitmap's
+  // MarkDirty) what it wrote:
   // row y0, with rows Stride() words apart.
   std::uint32_t* AnnounceBox(int x0, int y0, int x1, int y1) { return bitmap_.Announce(x0, y0, x1, y1); }
   std::int64_t Stride() const { return width_; }
