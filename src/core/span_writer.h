@@ -33,35 +33,32 @@ class SpanWriter {
   }
   // Fills the rows first <= y < last (all on the bitmap) with one span each,
   // taken in order from spanOfNextRow(), exactly as Fill would: the loop a
-  // wide line spends its time in. Rows go by the tile row, each tile row's
-  // box announced once.
+  // wide line spends its time in. Both edges of the spans move one way (a
+  // band between two parallel lines), so a run of rows lies within the hull
+  // of its first and last span. Rows go by the tile row, each tile row's box
+  // announced once.
   template <class SpanSource>
   void FillRows(int first, int last, SpanSource&& spanOfNextRow, std::uint32_t word) {
     if (clip_) {
       for (int y = first; y < last; ++y) Fill(y, spanOfNextRow(), word);
       return;
     }
-    int x0[TPixelWatcher::kTileSize], x1[TPixelWatcher::kTileSize];
+    Span spans[TPixelWatcher::kTileSize];
     for (int y = first; y < last;) {
-      const int end = std::min(last, (y | (TPixelWatcher::kTileSize - 1)) + 1);
-      int left = INT_MAX, right = INT_MIN, top = INT_MAX, bottom = INT_MIN;
-      for (int k = 0; k < end - y; ++k) {
-        const Span s = spanOfNextRow();
-        x0[k] = static_cast<int>(std::max<std::int64_t>(s.x0, 0));
-        x1[k] = static_cast<int>(std::min<std::int64_t>(s.x1, width_));
-        if (x0[k] >= x1[k]) continue;
-        left = std::min(left, x0[k]);
-        right = std::max(right, x1[k]);
-        top = std::min(top, y + k);
-        bottom = y + k + 1;
+      const int n = std::min(last, (y | (TPixelWatcher::kTileSize - 1)) + 1) - y;
+      for (int k = 0; k < n; ++k) spans[k] = spanOfNextRow();
+      const Span hull{std::min(spans[0].x0, spans[n - 1].x0), std::max(spans[0].x1, spans[n - 1].x1)};
+      if (hull.x0 >= 0 && hull.x1 <= width_ && spans[0].x0 < spans[0].x1 &&
+          spans[n - 1].x0 < spans[n - 1].x1) {
+        // Every row on the bitmap and painted: no cutting, one box.
+        std::uint32_t* row = bitmap_.Announce(static_cast<int>(hull.x0), y, static_cast<int>(hull.x1), y + n);
+        for (int k = 0; k < n; ++k, row += width_)
+          FillRun(row + spans[k].x0, static_cast<int>(spans[k].x1 - spans[k].x0), word);
+        Grow(static_cast<int>(hull.x0), y, static_cast<int>(hull.x1), y + n);
+      } else {
+        for (int k = 0; k < n; ++k) Fill(y + k, spans[k], word);
       }
-      if (top < bottom) {
-        std::uint32_t* row = bitmap_.Announce(left, top, right, bottom);
-        for (int k = top - y; k < bottom - y; ++k, row += width_)
-          if (x0[k] < x1[k]) FillRun(row + x0[k], x1[k] - x0[k], word);
-        Grow(left, top, right, bottom);
-      }
-      y = end;
+      y += n;
     }
   }
   // The box x0 <= x < x1, y0 <= y < y1 (cut at the bitmap's edges and at the clip region).
